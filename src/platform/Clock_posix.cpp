@@ -1,0 +1,24 @@
+#include "platform/Clock.h"
+
+#include <cerrno>
+#include <ctime>
+
+namespace platform {
+
+uint32_t TickCount() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    const uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+    return static_cast<uint32_t>(ms);
+}
+
+void SleepMs(int32_t ms) {
+    if (ms <= 0) {
+        return;
+    }
+    timespec ts{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
+    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+    }
+}
+
+} // namespace platform

@@ -24,7 +24,8 @@ inline constexpr SocketHandle kInvalidSocket = -1;
 [[nodiscard]] SocketHandle TcpConnect(const char* ip, uint16_t port, int32_t timeoutMs, std::string* error);
 
 // Sends the whole buffer in one call (a frame must not be split into two
-// segments). Returns the bytes sent, or -1.
+// segments) without blocking: a peer that stopped reading fails the send
+// instead of holding the caller. Returns the bytes queued, or -1.
 long SocketSend(SocketHandle s, const uint8_t* data, size_t length);
 
 // Blocks until bytes arrive; returns their count, 0 when the peer closed,

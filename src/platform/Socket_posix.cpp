@@ -85,7 +85,7 @@ SocketHandle TcpConnect(const char* ip, uint16_t port, int32_t timeoutMs, std::s
 long SocketSend(SocketHandle s, const uint8_t* data, size_t length) {
     ssize_t r;
     do {
-        r = ::send(s, data, length, MSG_NOSIGNAL);
+        r = ::send(s, data, length, MSG_NOSIGNAL | MSG_DONTWAIT);
     } while (r < 0 && errno == EINTR);
     return static_cast<long>(r);
 }

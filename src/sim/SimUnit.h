@@ -1,0 +1,32 @@
+#pragma once
+
+#include "sim/BusUnit.h"
+#include "sim/StatusRegister.h"
+
+#include <array>
+#include <cstdint>
+
+namespace sim {
+
+// A unit on the simulated bus: register 0 is its status register; every
+// other register goes to the application behind it, or, without one, to a
+// plain 32-byte store that returns what was last written.
+class SimUnit : public BusUnit {
+public:
+    explicit SimUnit(BusUnit* application = nullptr)
+        : m_application(application) {}
+
+    StatusRegister status;
+
+    bool ReadRegister(uint8_t reg, uint8_t length, uint8_t* out) override;
+    bool WriteRegister(uint8_t reg, std::span<const uint8_t> data) override;
+
+    // The plain store, for tests.
+    [[nodiscard]] const std::array<uint8_t, 32>& Plain(uint8_t reg) const { return m_plain[reg & 0x0F]; }
+
+private:
+    BusUnit* m_application;
+    std::array<std::array<uint8_t, 32>, 16> m_plain{};
+};
+
+} // namespace sim

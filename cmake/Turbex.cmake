@@ -35,6 +35,7 @@ endfunction()
 # One GoogleTest executable of every .cpp in the current folder.
 # Labels: unit (pure logic), system (simulator over loopback, real threads and
 # sockets), threads (run again under ThreadSanitizer), ui (Qt Test, offscreen).
+# Several labels are joined into one, e.g. "system-threads".
 function(turbex_test name)
   cmake_parse_arguments(ARG "" "TIMEOUT" "LABELS;LIBS;SOURCES;PROPERTIES" ${ARGN})
   turbex_sources(srcs ${CMAKE_CURRENT_SOURCE_DIR})
@@ -45,8 +46,12 @@ function(turbex_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 60)
   endif()
+  # gtest_discover_tests cannot pass a list through PROPERTIES, so several
+  # labels become one joined by '-' ("system-threads"); ctest -L takes a
+  # regular expression, so -L threads, -L unit and -L system still select.
+  string(REPLACE ";" "-" labels "${ARG_LABELS}")
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 30
-    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT}
+    PROPERTIES LABELS "${labels}" TIMEOUT ${ARG_TIMEOUT}
                ENVIRONMENT "TURBEX_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data" ${ARG_PROPERTIES})
 endfunction()

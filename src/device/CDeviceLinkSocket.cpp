@@ -150,11 +150,14 @@ int CDeviceLinkSocket::Transact(uint8_t unit,
     }
 
     // A reply that came after the previous transaction gave up must not be
-    // taken for this one's: consume its signals, then clear the buffer.
-    if (m_replySignal.Wait(1) != 0) {
+    // taken for this one's: consume its signals, then clear the buffer. Only
+    // a failed transaction can leave a reply on its way, so only then is it
+    // worth waiting 1 ms for one; after a clean one the signals are drained.
+    if (m_replySignal.Wait(m_previousFailed ? 1 : 0) != 0) {
         while (m_replySignal.Wait(0) != 0) {
         }
     }
+    m_previousFailed = true; // until this one has been judged a success
     {
         std::lock_guard lock(m_state);
         m_replyLength = 0;
@@ -195,5 +198,6 @@ int CDeviceLinkSocket::Transact(uint8_t unit,
         SetLastError(write ? "write not acknowledged" : "malformed reply");
         return 0;
     }
+    m_previousFailed = false;
     return 1;
 }

@@ -81,6 +81,7 @@ private:
 
     CMThread m_thread;
     CMMutex m_transaction; // serialises Read and Write; never taken by the thread
+    bool m_previousFailed = true; // guarded by m_transaction
     CMSemaphore m_replySignal; // released by the thread for each received segment
 
     // Guards the socket handle against Stop's shutdown racing the thread's

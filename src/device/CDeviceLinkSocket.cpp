@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
-CDeviceLinkSocket::CDeviceLinkSocket(uint16_t port)
-    : m_port(port) {
+CDeviceLinkSocket::CDeviceLinkSocket(uint16_t port, int32_t replyWindowMs)
+    : m_port(port)
+    , m_replyWindowMs(replyWindowMs) {
     (void)m_replySignal.Create(0);
 }
 
@@ -175,9 +177,9 @@ int CDeviceLinkSocket::Transact(uint8_t unit,
     const uint32_t start = platform::TickCount();
     for (;;) {
         const int32_t elapsed = static_cast<int32_t>(platform::TickCount() - start);
-        const int32_t remaining = kReplyWindowMs - elapsed;
+        const int32_t remaining = m_replyWindowMs - elapsed;
         if (remaining < 0 || m_replySignal.Wait(remaining) == 0) {
-            SetLastError("no reply within 10 ms");
+            SetLastError("no reply within " + std::to_string(m_replyWindowMs) + " ms");
             return 0;
         }
         if (m_connected.load() == 0) {

@@ -32,9 +32,10 @@ public:
     static constexpr int32_t kReplyWindowMs = 10;
     static constexpr int32_t kRetryMs = 100;
 
-    // The endpoint is fixed for users; tests pass another port so that runs
-    // in parallel never collide.
-    explicit CDeviceLinkSocket(uint16_t port = kDefaultPort);
+    // The endpoint and the 10 ms reply window are fixed for users; tests pass
+    // another port so that runs in parallel never collide, and a wider window
+    // where sanitizers slow the simulator down.
+    explicit CDeviceLinkSocket(uint16_t port = kDefaultPort, int32_t replyWindowMs = kReplyWindowMs);
     virtual ~CDeviceLinkSocket(); // calls Stop
     CDeviceLinkSocket(const CDeviceLinkSocket&) = delete;
     CDeviceLinkSocket& operator=(const CDeviceLinkSocket&) = delete;
@@ -75,6 +76,7 @@ private:
     void SetLastError(std::string text);
 
     const uint16_t m_port;
+    const int32_t m_replyWindowMs;
     std::atomic<int32_t> m_running{1};
     std::atomic<int32_t> m_connected{0};
     std::atomic<uint32_t> m_connects{0};

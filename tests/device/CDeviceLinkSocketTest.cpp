@@ -19,8 +19,9 @@ constexpr uint8_t kUnit = 31;
 // Records every OnLinkState call and accepts or refuses as told.
 class RecordingLink : public CDeviceLinkSocket {
 public:
-    explicit RecordingLink(uint16_t port)
-        : CDeviceLinkSocket(port) {}
+    // A wide reply window by default: sanitizers slow the simulator down.
+    explicit RecordingLink(uint16_t port, int32_t replyWindowMs = 250)
+        : CDeviceLinkSocket(port, replyWindowMs) {}
     // The thread calls OnLinkState: stop it before this class's members go.
     ~RecordingLink() override { Stop(); }
 
@@ -122,7 +123,8 @@ TEST(CDeviceLinkSocket, NotConnectedFailsWithoutSending) {
 }
 
 TEST_F(CDeviceLinkSocketBridge, ReplyFaultsFailOneTransactionAndTheNextSucceeds) {
-    RecordingLink link(bridge.GetPort());
+    RecordingLink link(bridge.GetPort(), 50);
+    bridge.faults.lateReplyMs = 150;
     ASSERT_EQ(link.Start(), 1);
     ASSERT_TRUE(WaitFor([&] { return link.IsConnected(); }));
     uint8_t buffer[8] = {};
@@ -194,7 +196,8 @@ TEST_F(CDeviceLinkSocketBridge, AcceptAndCloseGivesOneUpAndOneDownPerConnection)
         EXPECT_EQ(calls[i].first, i % 2 == 0 ? 1 : 0) << i;
         EXPECT_EQ(calls[i].second, 1);
     }
-    EXPECT_EQ(bridge.GetConnections(), 4u);
+    // The handshake completes before the bridge's accept returns.
+    EXPECT_TRUE(WaitFor([&] { return bridge.GetConnections() == 4u; }));
 }
 
 TEST_F(CDeviceLinkSocketBridge, ARefusedLinkClosesItsSocketAndRetries) {

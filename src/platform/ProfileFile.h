@@ -74,7 +74,8 @@ public:
 
     // Sets key in section to value: an existing key has its line replaced in
     // place; a new key is added after the last key of the section, and a
-    // missing section is added at the end of the file. Names are stored
+    // missing section is added at the end of the file (after a blank line
+    // unless the file is empty or already ends in one). Names are stored
     // without surrounding blanks. A value that reading would change (leading
     // or trailing blanks, or enclosed in quotes) is written in double quotes
     // so that it reads back unchanged.

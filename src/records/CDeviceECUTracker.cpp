@@ -212,11 +212,14 @@ void CDeviceECUTracker::fillGroups(CDeviceECUTItem* item) {
 }
 
 int CDeviceECUTracker::decode(uint8_t format, std::span<const uint8_t> bytes) {
-    if ((format == 1 && bytes.size() < kFormat1Length) ||
-        (format == 2 && bytes.size() < kFormat2Length) || (format != 1 && format != 2)) {
+    if (format != 1 && format != 2) {
         return 0;
     }
-    CMBitReader reader(bytes.first(format == 1 ? kFormat1Length : kFormat2Length));
+    const size_t length = format == 1 ? kFormat1Length : kFormat2Length;
+    if (bytes.size() < length) {
+        return 0;
+    }
+    CMBitReader reader(bytes.first(length));
     const uint32_t counter = reader.ReadBits(format == 1 ? 21 : 25);
     uint8_t subtype = 0;
     if (format == 2) {

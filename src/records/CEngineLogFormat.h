@@ -60,7 +60,7 @@ public:
     [[nodiscard]] static int
     ParseRecordLine(int version, std::string_view line, CDeviceECUTItem& record);
 
-    // Reads up to maxFields comma-separated integers from the front of line.
-    // Returns how many were read, or -1 when one was out of range.
+    // Reads up to out.size() comma-separated integers from the front of line
+    // into out. Returns how many were read, or -1 when one was out of range.
     [[nodiscard]] static int ParseIntegers(std::string_view line, std::span<int32_t> out);
 };

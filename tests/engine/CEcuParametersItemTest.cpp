@@ -352,8 +352,10 @@ TEST_F(ItemParameters, StatedRangesClampAndIgnoreAsTheyShould) {
 }
 
 TEST_F(ItemParameters, TextParsing) {
-    p.setFromText(EcuTextId::StarterEjectVoltage, " 2.3", 0); // 2.3 x 10 is 22.99..
-    EXPECT_EQ(p.itemValue(35), 23u);
+    p.setFromText(EcuTextId::IgnitionPumpVoltage, " 2.3", 0); // 2.3 x 50 is 114.99..
+    EXPECT_EQ(p.itemValue(26), 115u);
+    p.setFromText(EcuTextId::CalibrationValue3, "1.15", 0); // x 200 is 229.99..
+    EXPECT_EQ(Text(p, 60), "1.150");
     p.setFromText(EcuTextId::StarterEjectVoltage, "abc", 0); // gives 0, clamped to 1 V
     EXPECT_EQ(Text(p, 16), "1.0");
     p.setFromText(EcuTextId::StarterEjectVoltage, "+4.5V", 0);

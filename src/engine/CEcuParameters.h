@@ -127,8 +127,8 @@ public:
     [[nodiscard]] bool supported(int textId) const;
 
     // --- parameters without a text id --------------------------------------
-    int setTemperatureUnit(int unit);     // 0 Celsius, 1 Fahrenheit (other values: 1)
-    int setPumpMode(int mode);            // 0..3; larger values are ignored
+    int setTemperatureUnit(int unit);       // 0 Celsius, 1 Fahrenheit (other values: 1)
+    int setPumpMode(int mode);              // 0..3; larger values are ignored
     int setTelemetryProtocol(int protocol); // 0..7 (1-based list entry)
     [[nodiscard]] int temperatureUnit() const;
     [[nodiscard]] int pumpMode() const;
@@ -208,7 +208,7 @@ public:
 
 private:
     [[nodiscard]] bool codecFor(int key, CEcuParamCodec& out) const;
-    [[nodiscard]] bool supportedKey(int key, const CEcuParamCodec& c) const;
+    [[nodiscard]] bool supportedKey(const CEcuParamCodec& c) const;
     [[nodiscard]] uint32_t readRaw(const CEcuParamCodec& c) const;
     [[nodiscard]] uint32_t currentRaw(const CEcuParamCodec& c) const;
     void storeRaw(const CEcuParamCodec& c, uint32_t raw);

@@ -51,40 +51,39 @@ std::array<uint8_t, 32> Packet1(uint8_t header, uint32_t egtRaw = 700, uint32_t 
 
 std::array<uint8_t, 32> Packet2(uint8_t header, uint32_t pumpState = 4) {
     BitPacker p(header);
-    p.put({{9800, 14},  // air pressure / 10
-           {1350, 14},  // altitude + 1000
-           {1, 2},      // ignition pump type B
-           {2, 2},      // type A
-           {3, 2},      // ignition pump state
-           {600, 12},   // ignition pump rpm / 10
-           {40, 8},     // ignition pump temp + 60
-           {9, 4},      // aux 8
-           {17, 5},     // aux 9
-           {1000, 15},  // aux 10
-           {2000, 15},  // aux 11
-           {20, 8},     // aux 12
-           {30, 8},     // aux 13
-           {40, 8},     // aux 14
-           {1, 1},      // tcu fitted
-           {0, 1},      // tcu answering
-           {2, 4},      // tcu major
-           {7, 4},      // tcu minor
-           {19, 8},     // tcu patch
-           {123, 9},    // tcu voltage / 10
-           {100, 8},    // tcu temp + 60
-           {1, 1},      // starter fitted
-           {1, 1},      // starter answering
-           {2, 2},      // starter state
-           {1500, 15},  // starter rpm / 10
-           {255, 8},    // starter temp + 60
-           {1, 1},      // aux flag
-           {95, 8},     // cpu temp + 60
-           {pumpState, 3},
-           {85, 9},     // pump rpm / 100 (or skipped)
-           {110, 8},    // pump temp + 60 (or skipped)
-           {80, 8},     // fuel temp + 60
-           {850, 11},   // fuel pressure (v / 1000 - 0.5)
-           {250, 10}}); // combustion pressure / 500
+    p.put({{9800, 14},              // air pressure / 10
+           {1350, 14},              // altitude + 1000
+           {1, 2},                  // ignition pump type B
+           {2, 2},                  // type A
+           {3, 2},                  // ignition pump state
+           {600, 12},               // ignition pump rpm / 10
+           {40, 8},                 // ignition pump temp + 60
+           {9, 4},                  // aux 8
+           {17, 5},                 // aux 9
+           {1000, 15},              // aux 10
+           {2000, 15},              // aux 11
+           {20, 8},                 // aux 12
+           {30, 8},                 // aux 13
+           {40, 8},                 // aux 14
+           {1, 1},                  // tcu fitted
+           {0, 1},                  // tcu answering
+           {2, 4},                  // tcu major
+           {7, 4},                  // tcu minor
+           {19, 8},                 // tcu patch
+           {123, 9},                // tcu voltage / 10
+           {100, 8},                // tcu temp + 60
+           {1, 1},                  // starter fitted
+           {1, 1},                  // starter answering
+           {2, 2},                  // starter state
+           {1500, 15},              // starter rpm / 10
+           {255, 8},                // starter temp + 60
+           {1, 1},                  // aux flag
+           {95, 8},                 // cpu temp + 60
+           {pumpState, 3}, {85, 9}, // pump rpm / 100 (or skipped)
+           {110, 8},                // pump temp + 60 (or skipped)
+           {80, 8},                 // fuel temp + 60
+           {850, 11},               // fuel pressure (v / 1000 - 0.5)
+           {250, 10}});             // combustion pressure / 500
     return p.bytes;
 }
 
@@ -130,8 +129,10 @@ TEST(CEcuLiveState, ItemPacket1WarningBits) {
     const struct {
         uint32_t bits;
         bool pumpLimit, lowVoltage, overload;
-    } cases[] = {{0x01, true, false, false}, {0x02, true, false, false},
-                 {0x04, false, true, false}, {0x08, false, false, true},
+    } cases[] = {{0x01, true, false, false},
+                 {0x02, true, false, false},
+                 {0x04, false, true, false},
+                 {0x08, false, false, true},
                  {0x70, false, false, false}};
     for (const auto& c : cases) {
         CEcuLiveState s;
@@ -232,8 +233,8 @@ TEST(CEcuLiveState, BlockGolden) {
     EXPECT_FALSE(s.throttle_lock);
     EXPECT_TRUE(s.learning_high_end);
     EXPECT_TRUE(s.starter_fault);
-    EXPECT_FALSE(s.glow_plug_fault || s.temperature_sensor_fault || s.valve_fault ||
-                 s.fault_bit5 || s.pump_fault || s.learning_idle);
+    EXPECT_FALSE(s.glow_plug_fault || s.temperature_sensor_fault || s.valve_fault || s.fault_bit5 ||
+                 s.pump_fault || s.learning_idle);
     EXPECT_EQ(s.engine_rpm, 12000);
     EXPECT_EQ(s.egt, 650);
     EXPECT_EQ(s.pump_voltage_centivolts, 300);
@@ -326,7 +327,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         DisplayCase{"LockBeatsAll", 5, true, true, true, true, true, true, 20, 23},
         DisplayCase{"StickDownAtIgnition", 2, false, true, false, false, false, false, 2, 3},
-        DisplayCase{"StickDownIgnitionOnlyInState2", 5, false, true, false, false, false, false, 11, 12},
+        DisplayCase{
+            "StickDownIgnitionOnlyInState2", 5, false, true, false, false, false, false, 11, 12},
         DisplayCase{"StickDownWhileRunning", 5, false, false, true, true, true, false, 9, 10},
         DisplayCase{"LearnIdle", 5, false, false, false, true, true, false, 8, 9},
         DisplayCase{"LearnStickUp", 5, false, false, false, false, true, true, 6, 7},
@@ -421,7 +423,8 @@ TEST(CEcuLiveState, DisplayedEgtAppliesTheCorrection) {
         int correction;
         bool fahrenheit;
         int shown;
-    } cases[] = {{5, false, 505}, {-7, false, 493}, {10, true, 505}, {-10, true, 495}, {8, true, 504}};
+    } cases[] = {
+        {5, false, 505}, {-7, false, 493}, {10, true, 505}, {-10, true, 495}, {8, true, 504}};
     CEcuLiveState s;
     s.egt = 500;
     for (const auto& c : cases) {

@@ -146,8 +146,8 @@ constexpr CEcuParamCodec kItem[kKeyCount] = {
     {22, 0, 0,  8,  8,   1,   500,   0,   1000,   125000,  S::Always,      0},         // 52
     {23, 0, 0,  8,  8,   1,   1000,  0,   1000,   250000,  S::Always,      0},         // 53
     {1,  0, 0,  8,  1,   1,   1,     0,   0,      1,       S::Always,      kBool},     // 54
-    // Stated 1-25 V, but the ECU reports it back in 7 bits: 12.7 V is the
-    // most that survives a read.
+    // 25 V would come back as 12.2 V: the ECU reports this value in 7
+    // bits, so 12.7 V is the most it can hold.
     {27, 0, 0,  8,  7,   10,  1,     0,   1,      12.7,    S::Always,      0},         // 55
     {32, 0, 0,  8,  4,   1,   1,     0,   1,      12,      S::Always,      0},         // 56
     {29, 0, 0,  8,  5,   1,   1,     1,   0,      30,      S::Index,       0},         // 57
@@ -200,7 +200,7 @@ constexpr CEcuParamCodec kBlock[kKeyCount] = {
     {1, 9,  0, 8, 8,  10, 1,    0,   0.1,    12,     S::Always, 0},              // 16
     {1, 10, 0, 8, 8,  10, 1,    0,   0.1,    12,     S::Always, 0},              // 17
     {1, 11, 0, 8, 8,  1,  1,    0,   2,      250,    S::Always, 0},              // 18
-    // Stated 2-32, but bits 0-4 hold at most 31.
+    // 32 pole pairs would need a sixth bit; bits 0-4 hold at most 31.
     {2, 12, 0, 5, 5,  1,  1,    0,   2,      31,     S::Always, 0},              // 19
     {1, 12, 0, 8, 8,  1,  200,  0,   500,    50000,  S::Always, 0},              // 20
     {1, 13, 0, 8, 8,  1,  200,  0,   200,    50000,  S::Always, 0},              // 21

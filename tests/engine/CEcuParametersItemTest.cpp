@@ -393,7 +393,7 @@ TEST_F(ItemParameters, StatedRangesClampAndIgnoreAsTheyShould) {
     EXPECT_EQ(p.pumpMode(), 2);
     p.setFromText(EcuTextId::PumpIdleSensitivity, "0", 0); // 0 becomes 1
     EXPECT_EQ(Text(p, 56), "1");
-    // 25 V is stated, but only 12.7 V survives the 7-bit read-back.
+    // 25 V would come back as 12.2 V from the 7-bit read-back: held at 12.7 V.
     p.setFromText(EcuTextId::PumpTestMaxVoltage, "25", 0);
     EXPECT_EQ(Text(p, 55), "12.70");
     EXPECT_EQ(p.itemValue(27), 127u);

@@ -44,8 +44,8 @@ public:
 
     struct Entry {
         Kind kind = Kind::Items;
-        std::vector<SentItem> items; // Kind::Items
-        uint8_t flag = 0;            // RestartAllowed, RpmControl: the value sent
+        std::vector<SentItem> items;    // Kind::Items
+        uint8_t flag = 0;               // RestartAllowed, RpmControl: the value sent
         std::array<uint8_t, 28> name{}; // EngineName: the name sent
     };
 

@@ -4,13 +4,17 @@
 
 namespace {
 
-uint8_t Byte(std::span<const uint8_t> b, size_t i) { return i < b.size() ? b[i] : 0; }
+uint8_t Byte(std::span<const uint8_t> b, size_t i) {
+    return i < b.size() ? b[i] : 0;
+}
 
 uint16_t Word(std::span<const uint8_t> b, size_t i) {
     return static_cast<uint16_t>(Byte(b, i) | (Byte(b, i + 1) << 8));
 }
 
-bool Bit(std::span<const uint8_t> b, size_t i, int bit) { return ((Byte(b, i) >> bit) & 1) != 0; }
+bool Bit(std::span<const uint8_t> b, size_t i, int bit) {
+    return ((Byte(b, i) >> bit) & 1) != 0;
+}
 
 CMBitReader PayloadReader(std::span<const uint8_t> packet) {
     // Bits start after the header byte.
@@ -24,7 +28,6 @@ constexpr int kDisplayText[21] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11,
                                   12, 13, 14, 15, 16, 17, 18, 19, 22, 23};
 
 } // namespace
-
 
 void CEcuLiveState::decodeItemPacket1(std::span<const uint8_t> packet) {
     CMBitReader r = PayloadReader(packet);
@@ -112,7 +115,8 @@ void CEcuLiveState::decodeItemPacket2(std::span<const uint8_t> packet) {
     combustion_pressure = static_cast<float>(r.ReadBits(10)) / 500.0f;
 }
 
-void CEcuLiveState::decodeBlock(std::span<const uint8_t> r1, std::span<const uint8_t> r4,
+void CEcuLiveState::decodeBlock(std::span<const uint8_t> r1,
+                                std::span<const uint8_t> r4,
                                 const CEcuTelemetryContext& context) {
     block_reg1.fill(0);
     block_reg4.fill(0);

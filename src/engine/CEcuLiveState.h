@@ -29,7 +29,8 @@ public:
     void decodeItemPacket1(std::span<const uint8_t> packet);
     void decodeItemPacket2(std::span<const uint8_t> packet);
     // Block generation: registers 1 and 4 (32 bytes each), decoded together.
-    void decodeBlock(std::span<const uint8_t> reg1, std::span<const uint8_t> reg4,
+    void decodeBlock(std::span<const uint8_t> reg1,
+                     std::span<const uint8_t> reg4,
                      const CEcuTelemetryContext& context);
     // Register 5 (6 bytes). Returns 1 when either reading group was present
     // (the poll cycle then raises 307), else 0; the fields are written either
@@ -80,12 +81,12 @@ public:
     // Item: packet-1 field 10, V. Block: the parameter block's ignition pump
     // voltage (text id 50).
     float pump_voltage = 0;
-    float rc_voltage = 0;      // V
-    float battery_voltage = 0; // V
-    float current = 0;         // A
+    float rc_voltage = 0;           // V
+    float battery_voltage = 0;      // V
+    float current = 0;              // A
     uint16_t rc_throttle_input = 0; // µs
     uint16_t rc_switch_input = 0;   // µs
-    int32_t cpu_temperature = -60;    // °C; -60 = not reported ("???")
+    int32_t cpu_temperature = -60;  // °C; -60 = not reported ("???")
     uint32_t air_pressure = 0;      // Pa
     int32_t altitude = 0;           // m
     uint32_t record_storage = 0;    // not 0: records to download
@@ -93,10 +94,10 @@ public:
     float alternator_voltage = 0; // V
     uint8_t main_pump_state = 0;  // 0 unsupported, 1 offline, 2 stop, 3 start, 4 run, 5 brake
     int32_t pump_rpm = 0;
-    int16_t pump_temperature = 0; // °C
-    int16_t fuel_temperature = 0; // °C
-    float fuel_pressure = 0;        // MPa
-    float combustion_pressure = 0;  // MPa
+    int16_t pump_temperature = 0;  // °C
+    int16_t fuel_temperature = 0;  // °C
+    float fuel_pressure = 0;       // MPa
+    float combustion_pressure = 0; // MPa
     bool tcu_fitted = false;
     bool tcu_answering = false;
     std::array<uint8_t, 3> tcu_version{}; // major, minor, patch
@@ -114,7 +115,7 @@ public:
     uint8_t ignition_pump_state = 0; // 0 stop, 1 start, 2 run, 3 brake
     int32_t ignition_pump_rpm = 0;
     int16_t ignition_pump_temperature = 0; // °C
-    bool rpm_control_state = false;            // block
+    bool rpm_control_state = false;        // block
     uint8_t record_format = 0;             // 1: 14-byte chunks, else 15
     uint8_t record_rate_code = 0;          // 0..3: 2, 4, 8, 16 samples/s
 

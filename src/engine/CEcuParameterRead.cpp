@@ -10,7 +10,9 @@ bool IsItemHeader(uint8_t b) {
     return k != 0 && k <= n && n >= 2;
 }
 
-bool IsBlockFormat(uint8_t b) { return b >= 2 && b <= 4; }
+bool IsBlockFormat(uint8_t b) {
+    return b >= 2 && b <= 4;
+}
 
 } // namespace
 

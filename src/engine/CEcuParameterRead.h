@@ -62,8 +62,8 @@ public:
     [[nodiscard]] uint32_t serial() const { return m_serial; }
 
     // Gathered bytes (valid per generation once Complete).
-    [[nodiscard]] const std::array<uint8_t, 32>& page1() const { return m_page1; }   // block
-    [[nodiscard]] const std::array<uint8_t, 32>& page2() const { return m_page2; }   // block
+    [[nodiscard]] const std::array<uint8_t, 32>& page1() const { return m_page1; }     // block
+    [[nodiscard]] const std::array<uint8_t, 32>& page2() const { return m_page2; }     // block
     [[nodiscard]] const std::array<uint8_t, 32>& packet1() const { return m_packet1; } // item
     [[nodiscard]] const std::array<uint8_t, 32>& packet2() const { return m_packet2; } // item
     [[nodiscard]] const std::array<uint8_t, 32>& namePage() const { return m_name; }

@@ -12,7 +12,7 @@
 // 0.00001) * mul / div) + add, clamped first to [min, max] and then to the
 // raw field's capacity.
 enum class ParamSupport : uint8_t {
-    Never,       // not in this generation
+    Never, // not in this generation
     Always,
     Index,       // an index + 1 field; read back 0 = not supported
     NonZero,     // read back 0 = not supported
@@ -146,8 +146,8 @@ constexpr CEcuParamCodec kItem[kKeyCount] = {
     {22, 0, 0,  8,  8,   1,   500,   0,   1000,   125000,  S::Always,      0},         // 52
     {23, 0, 0,  8,  8,   1,   1000,  0,   1000,   250000,  S::Always,      0},         // 53
     {1,  0, 0,  8,  1,   1,   1,     0,   0,      1,       S::Always,      kBool},     // 54
-    // Stated 1-25 V, but the ECU reports it back in 7 bits: 12.7 V is the
-    // most that survives a read.
+    // 25 V would come back as 12.2 V: the ECU reports this value in 7
+    // bits, so 12.7 V is the most it can hold.
     {27, 0, 0,  8,  7,   10,  1,     0,   1,      12.7,    S::Always,      0},         // 55
     {32, 0, 0,  8,  4,   1,   1,     0,   1,      12,      S::Always,      0},         // 56
     {29, 0, 0,  8,  5,   1,   1,     1,   0,      30,      S::Index,       0},         // 57
@@ -200,7 +200,7 @@ constexpr CEcuParamCodec kBlock[kKeyCount] = {
     {1, 9,  0, 8, 8,  10, 1,    0,   0.1,    12,     S::Always, 0},              // 16
     {1, 10, 0, 8, 8,  10, 1,    0,   0.1,    12,     S::Always, 0},              // 17
     {1, 11, 0, 8, 8,  1,  1,    0,   2,      250,    S::Always, 0},              // 18
-    // Stated 2-32, but bits 0-4 hold at most 31.
+    // 32 pole pairs would need a sixth bit; bits 0-4 hold at most 31.
     {2, 12, 0, 5, 5,  1,  1,    0,   2,      31,     S::Always, 0},              // 19
     {1, 12, 0, 8, 8,  1,  200,  0,   500,    50000,  S::Always, 0},              // 20
     {1, 13, 0, 8, 8,  1,  200,  0,   200,    50000,  S::Always, 0},              // 21
@@ -253,8 +253,21 @@ constexpr CEcuParamCodec kBlock[kKeyCount] = {
 // Text ids whose setFromText takes the integer argument.
 bool TakesInteger(int textId) {
     switch (textId) {
-    case 5: case 6: case 7: case 8: case 9: case 24: case 27: case 28: case 29: case 30:
-    case 47: case 54: case 57: case 63: case 64:
+    case 5:
+    case 6:
+    case 7:
+    case 8:
+    case 9:
+    case 24:
+    case 27:
+    case 28:
+    case 29:
+    case 30:
+    case 47:
+    case 54:
+    case 57:
+    case 63:
+    case 64:
         return true;
     default:
         return textId >= 72 && textId <= 79;
@@ -269,8 +282,8 @@ std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
         s.remove_prefix(1);
     }
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' ||
-                          s.back() == '\n')) {
+    while (!s.empty() &&
+           (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) {
         s.remove_suffix(1);
     }
     return s;
@@ -317,11 +330,13 @@ double ParseHex(std::string_view text) {
     return static_cast<double>(v);
 }
 
-int64_t IndexOf(uint32_t raw) { return raw == 0 ? 0 : static_cast<int64_t>(raw) - 1; }
+int64_t IndexOf(uint32_t raw) {
+    return raw == 0 ? 0 : static_cast<int64_t>(raw) - 1;
+}
 
 // The value as an exact integer, scaled by `scale` (1, 10 or 100) first.
 int64_t ScaledInteger(const CEcuParamCodec& c, uint32_t raw, int64_t scale) {
-    if (c.add == 1 && c.sup == ParamSupport::Index) {
+    if (c.sup == ParamSupport::Index) {
         return IndexOf(raw) * scale;
     }
     return (static_cast<int64_t>(raw) - c.add) * c.div * scale / c.mul;
@@ -375,15 +390,15 @@ void Format(Fmt fmt, const CEcuParamCodec& c, uint32_t raw, CEcuParameters::Text
         break;
     case Fmt::Tenths: {
         const int64_t n = ScaledInteger(c, raw, 10);
-        std::snprintf(buf, sizeof buf, "%d.%01d", static_cast<int>(n / 10),
-                      static_cast<int>(n % 10));
+        std::snprintf(
+            buf, sizeof buf, "%d.%01d", static_cast<int>(n / 10), static_cast<int>(n % 10));
         out.value = static_cast<int32_t>(n / 10);
         break;
     }
     case Fmt::Hundredths: {
         const int64_t n = ScaledInteger(c, raw, 100);
-        std::snprintf(buf, sizeof buf, "%d.%02d", static_cast<int>(n / 100),
-                      static_cast<int>(n % 100));
+        std::snprintf(
+            buf, sizeof buf, "%d.%02d", static_cast<int>(n / 100), static_cast<int>(n % 100));
         out.value = static_cast<int32_t>(n / 100);
         break;
     }
@@ -751,8 +766,7 @@ void CEcuParameters::storeRaw(const CEcuParamCodec& c, uint32_t raw) {
     page[c.byte] = static_cast<uint8_t>((page[c.byte] & ~mask) | ((raw << c.bit) & mask));
 }
 
-bool CEcuParameters::supportedKey(int key, const CEcuParamCodec& c) const {
-    (void)key;
+bool CEcuParameters::supportedKey(const CEcuParamCodec& c) const {
     switch (c.sup) {
     case ParamSupport::Never:
         return false;
@@ -809,8 +823,7 @@ void CEcuParameters::updatePending(uint8_t itemId) {
 
 int CEcuParameters::setKey(int key, double v) {
     CEcuParamCodec c;
-    if (!codecFor(key, c) || (c.flags & kReadOnly) != 0 || !supportedKey(key, c) ||
-        std::isnan(v)) {
+    if (!codecFor(key, c) || (c.flags & kReadOnly) != 0 || !supportedKey(c) || std::isnan(v)) {
         return 1;
     }
     uint32_t raw;
@@ -866,7 +879,7 @@ int CEcuParameters::getText(int textId, Text& out) const {
         return 1;
     }
     Format(kFormat[textId], c, currentRaw(c), out);
-    out.supported = textId != EcuTextId::CoolingAfterFlameout && supportedKey(textId, c);
+    out.supported = textId != EcuTextId::CoolingAfterFlameout && supportedKey(c);
     return 1;
 }
 
@@ -884,11 +897,15 @@ bool CEcuParameters::supported(int textId) const {
         return false;
     }
     CEcuParamCodec c;
-    return codecFor(textId, c) && supportedKey(textId, c);
+    return codecFor(textId, c) && supportedKey(c);
 }
 
-int CEcuParameters::setTemperatureUnit(int unit) { return setKey(kKeyTemperatureUnit, unit); }
-int CEcuParameters::setPumpMode(int mode) { return setKey(kKeyPumpMode, mode); }
+int CEcuParameters::setTemperatureUnit(int unit) {
+    return setKey(kKeyTemperatureUnit, unit);
+}
+int CEcuParameters::setPumpMode(int mode) {
+    return setKey(kKeyPumpMode, mode);
+}
 int CEcuParameters::setTelemetryProtocol(int protocol) {
     return setKey(kKeyTelemetryProtocol, protocol);
 }
@@ -1025,7 +1042,8 @@ CEcuCommitPlan CEcuParameters::buildCommit() const {
     if (m_generation == EcuGeneration::Item) {
         const CMNode* node = m_pending.GetHead();
         while (node != nullptr) {
-            CEcuRegisterWrite w = Register2Write({0xAA, m_extendedItems ? uint8_t{0x66} : uint8_t{0x55}});
+            CEcuRegisterWrite w =
+                Register2Write({0xAA, m_extendedItems ? uint8_t{0x66} : uint8_t{0x55}});
             CEcuCommitPlan::Entry entry;
             entry.kind = CEcuCommitPlan::Kind::Items;
             while (node != nullptr) {
@@ -1112,7 +1130,8 @@ void CEcuParameters::commitDone(const CEcuCommitPlan& plan, size_t writesSent) {
                 }
                 const CDeviceECUCmdMode* item = m_pending.FindItem(sent.id);
                 if (item != nullptr && item->itemLength == sent.valueLength + 1 &&
-                    std::equal(item->value.begin(), item->value.begin() + sent.valueLength,
+                    std::equal(item->value.begin(),
+                               item->value.begin() + sent.valueLength,
                                sent.value.begin())) {
                     m_pending.RemoveItem(sent.id);
                 }

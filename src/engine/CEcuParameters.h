@@ -113,7 +113,8 @@ public:
     // Parses text and calls the setter of textId: text ids 5-9, 24, 27-30,
     // 47, 54, 57, 63, 64 and 72-79 take integer (a list index or switch
     // state), text id 10 parses text as hexadecimal (the address, held / 16),
-    // text id 11 as decimal tens, the others as a decimal number. Text that
+    // text id 11 as a decimal number held / 10 (so it reads back as typed),
+    // the others as a decimal number. Text that
     // does not parse gives 0. Returns 0 for an unknown id, else 1 (also when
     // the parameter is unsupported and nothing changed).
     int setFromText(int textId, std::string_view text, int32_t integer);
@@ -127,8 +128,8 @@ public:
     [[nodiscard]] bool supported(int textId) const;
 
     // --- parameters without a text id --------------------------------------
-    int setTemperatureUnit(int unit);     // 0 Celsius, 1 Fahrenheit (other values: 1)
-    int setPumpMode(int mode);            // 0..3; larger values are ignored
+    int setTemperatureUnit(int unit);       // 0 Celsius, 1 Fahrenheit (other values: 1)
+    int setPumpMode(int mode);              // 0..3; larger values are ignored
     int setTelemetryProtocol(int protocol); // 0..7 (1-based list entry)
     [[nodiscard]] int temperatureUnit() const;
     [[nodiscard]] int pumpMode() const;
@@ -208,7 +209,7 @@ public:
 
 private:
     [[nodiscard]] bool codecFor(int key, CEcuParamCodec& out) const;
-    [[nodiscard]] bool supportedKey(int key, const CEcuParamCodec& c) const;
+    [[nodiscard]] bool supportedKey(const CEcuParamCodec& c) const;
     [[nodiscard]] uint32_t readRaw(const CEcuParamCodec& c) const;
     [[nodiscard]] uint32_t currentRaw(const CEcuParamCodec& c) const;
     void storeRaw(const CEcuParamCodec& c, uint32_t raw);

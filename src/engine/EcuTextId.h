@@ -4,7 +4,7 @@
 // setFromText, the settings panel and the parameter file.
 namespace EcuTextId {
 enum : int {
-    ThrottleMax = 1,            // learned radio throttle points, µs, read only
+    ThrottleMax = 1, // learned radio throttle points, µs, read only
     ThrottleMin = 2,
     ThrottleIdle = 3,
     LostSignalDelay = 4,        // s
@@ -16,20 +16,20 @@ enum : int {
     CanAddress = 10,            // hexadecimal text
     CanValue2 = 11,
     CanValue3 = 12,
-    MaxEgt = 13,                // °C
-    MinBatteryVoltage = 14,     // V
-    StarterEjectTime = 15,      // s
-    StarterEjectVoltage = 16,   // V
-    StarterRunVoltage = 17,     // V
+    MaxEgt = 13,              // °C
+    MinBatteryVoltage = 14,   // V
+    StarterEjectTime = 15,    // s
+    StarterEjectVoltage = 16, // V
+    StarterRunVoltage = 17,   // V
     StarterStability = 18,
     StarterPolePairs = 19,
     CoolingRpm = 20,
     IgnitionRpm = 21,
-    IgnitionPumpVoltage = 22,   // V
-    IgnitionValveDuty = 23,     // %
+    IgnitionPumpVoltage = 22, // V
+    IgnitionValveDuty = 23,   // %
     IgnitionConfirmTempIndex = 24,
-    ValveVoltage1 = 25,         // V
-    ValveVoltage2 = 26,         // V
+    ValveVoltage1 = 25, // V
+    ValveVoltage2 = 26, // V
     ValveSupplyIgnition = 27,
     ValveSupplyMain = 28,
     ValveSupplyExtension1 = 29,
@@ -41,14 +41,14 @@ enum : int {
     FuelRampStage1Pump = 35,
     FuelRampStage2Pump = 36,
     AltitudeRunMinRpm = 37,
-    AltitudeRunPressure = 38,   // kPa
+    AltitudeRunPressure = 38, // kPa
     AltitudeStartPumpRamp = 39,
     AltitudeStartPressure = 40, // kPa
     OxygenStartRpm = 41,
-    OxygenStartPumpDelay = 42,  // s
+    OxygenStartPumpDelay = 42,   // s
     OxygenStartPumpVoltage = 43, // V
-    OxygenStartRampTime = 44,   // s
-    GlowPlugStartVoltage = 45,  // V
+    OxygenStartRampTime = 44,    // s
+    GlowPlugStartVoltage = 45,   // V
     GlowPlugRestartVoltage = 46, // V
     PreheatTimeIndex = 47,
     PreheatRpm = 48,
@@ -58,7 +58,7 @@ enum : int {
     RunIdleRpm = 52,
     RunMaxRpm = 53,
     RestartAllowed = 54,
-    PumpTestMaxVoltage = 55,    // V
+    PumpTestMaxVoltage = 55, // V
     PumpIdleSensitivity = 56,
     PumpMaxCurrentIndex = 57,
     CalibrationValue1 = 58,
@@ -70,19 +70,19 @@ enum : int {
     PreheatForcedDelayIndex = 64,
     ThrottleCurveDeceleration = 65,
     ThrottleCurveAcceleration = 66,
-    RunPumpLimit = 67,          // V
+    RunPumpLimit = 67, // V
     DesignMaxRpm = 68,
     RpmPulsesPerRevolution = 69,
     StarterStopCoefficient = 70,
-    TemperatureScale = 71,      // %
+    TemperatureScale = 71, // %
     RpmControl = 72,
     ReduceCoolingTime = 73,
     NoGlowPlugCheck = 74,
-    SwitchBit2 = 75,            // block generation only
+    SwitchBit2 = 75, // block generation only
     CoolingAfterFlameout = 76,
     StandbyBeep = 77,
     NoRadioTimeout = 78,
-    LinearRpm = 79,             // block generation only
+    LinearRpm = 79, // block generation only
     First = 1,
     Last = 79,
 };

@@ -30,8 +30,8 @@ struct CEcuRegisterWrite {
     uint8_t reg = 0;
     uint8_t length = 0; // 1..32
     std::array<uint8_t, 32> data{};
-    uint8_t delayMs = 0;       // delay handed to Write (the HID link uses it)
-    uint8_t pauseAfterMs = 0;  // sleep after a successful write
+    uint8_t delayMs = 0;      // delay handed to Write (the HID link uses it)
+    uint8_t pauseAfterMs = 0; // sleep after a successful write
 
     [[nodiscard]] std::span<const uint8_t> bytes() const { return {data.data(), length}; }
 };
@@ -40,7 +40,7 @@ struct CEcuRegisterWrite {
 // (CEcuParameters::telemetryContext).
 struct CEcuTelemetryContext {
     EcuGeneration generation = EcuGeneration::Unknown;
-    uint8_t formatVersion = 0;   // block generation: 2, 3 or 4
-    bool doubleRange = false;    // block generation: page-1 byte 20 bit 7
-    float blockPumpVoltage = 0;  // block generation: ignition pump voltage, V
+    uint8_t formatVersion = 0;  // block generation: 2, 3 or 4
+    bool doubleRange = false;   // block generation: page-1 byte 20 bit 7
+    float blockPumpVoltage = 0; // block generation: ignition pump voltage, V
 };

@@ -13,7 +13,9 @@ std::array<uint8_t, 32> Packet(uint8_t header) {
     return p;
 }
 
-uint8_t H(int n, int k) { return static_cast<uint8_t>((k << 3) | n); }
+uint8_t H(int n, int k) {
+    return static_cast<uint8_t>((k << 3) | n);
+}
 
 struct SetCase {
     const char* name;

@@ -69,24 +69,78 @@ struct TextCase {
 
 TEST_F(ItemParameters, EveryFieldOfBothPacketsLandsInItsParameter) {
     const TextCase cases[] = {
-        {1, "1900", 1900},  {2, "1100", 1100},  {3, "1200", 1200},  {4, "2.5", 2},
-        {5, "3", 3},        {6, "0", 0},        {7, "2", 2},        {8, "2", 2},
-        {9, "1", 1},        {13, "900", 900},   {14, "10.0", 10},   {15, "0.4", 0},
-        {16, "1.2", 1},     {17, "0.8", 0},     {18, "20", 20},     {19, "7", 7},
-        {20, "5000", 5000}, {21, "3000", 3000}, {22, "0.10", 0},    {23, "40", 40},
-        {24, "1", 1},       {25, "6", 6},       {26, "7", 7},       {27, "1", 1},
-        {28, "0", 0},       {29, "1", 1},       {30, "0", 0},       {31, "100", 100},
-        {32, "3", 3},       {33, "30000", 30000}, {34, "50000", 50000}, {35, "4", 4},
-        {36, "6", 6},       {37, "40000", 40000}, {38, "22.0", 22}, {39, "5", 5},
-        {40, "34.0", 34},   {41, "20000", 20000}, {42, "0.25", 0},  {43, "3.60", 3},
-        {44, "1.5", 1},     {45, "6.0", 6},     {46, "6.2", 6},     {47, "7", 7},
-        {48, "5000", 5000}, {49, "25000", 25000}, {51, "32000", 32000}, {52, "50000", 50000},
-        {53, "160000", 160000}, {54, "1", 1},   {55, "3.00", 3},    {56, "6", 6},
-        {57, "11", 11},     {58, "2.00", 2},    {59, "1.00", 1},    {60, "2.000", 2},
-        {61, "9", 9},       {62, "0.8", 0},     {63, "6", 6},       {64, "0", 0},
-        {65, "40", 40},     {66, "45", 45},     {67, "3.60", 3},    {68, "165000", 165000},
-        {69, "1", 1},       {70, "13", 13},     {71, "100", 100},   {72, "0", 0},
-        {73, "0", 0},       {74, "0", 0},       {76, "0", 0},       {77, "1", 1},
+        {1, "1900", 1900},
+        {2, "1100", 1100},
+        {3, "1200", 1200},
+        {4, "2.5", 2},
+        {5, "3", 3},
+        {6, "0", 0},
+        {7, "2", 2},
+        {8, "2", 2},
+        {9, "1", 1},
+        {13, "900", 900},
+        {14, "10.0", 10},
+        {15, "0.4", 0},
+        {16, "1.2", 1},
+        {17, "0.8", 0},
+        {18, "20", 20},
+        {19, "7", 7},
+        {20, "5000", 5000},
+        {21, "3000", 3000},
+        {22, "0.10", 0},
+        {23, "40", 40},
+        {24, "1", 1},
+        {25, "6", 6},
+        {26, "7", 7},
+        {27, "1", 1},
+        {28, "0", 0},
+        {29, "1", 1},
+        {30, "0", 0},
+        {31, "100", 100},
+        {32, "3", 3},
+        {33, "30000", 30000},
+        {34, "50000", 50000},
+        {35, "4", 4},
+        {36, "6", 6},
+        {37, "40000", 40000},
+        {38, "22.0", 22},
+        {39, "5", 5},
+        {40, "34.0", 34},
+        {41, "20000", 20000},
+        {42, "0.25", 0},
+        {43, "3.60", 3},
+        {44, "1.5", 1},
+        {45, "6.0", 6},
+        {46, "6.2", 6},
+        {47, "7", 7},
+        {48, "5000", 5000},
+        {49, "25000", 25000},
+        {51, "32000", 32000},
+        {52, "50000", 50000},
+        {53, "160000", 160000},
+        {54, "1", 1},
+        {55, "3.00", 3},
+        {56, "6", 6},
+        {57, "11", 11},
+        {58, "2.00", 2},
+        {59, "1.00", 1},
+        {60, "2.000", 2},
+        {61, "9", 9},
+        {62, "0.8", 0},
+        {63, "6", 6},
+        {64, "0", 0},
+        {65, "40", 40},
+        {66, "45", 45},
+        {67, "3.60", 3},
+        {68, "165000", 165000},
+        {69, "1", 1},
+        {70, "13", 13},
+        {71, "100", 100},
+        {72, "0", 0},
+        {73, "0", 0},
+        {74, "0", 0},
+        {76, "0", 0},
+        {77, "1", 1},
         {78, "1", 1},
     };
     for (const TextCase& c : cases) {
@@ -148,8 +202,8 @@ TEST_F(ItemParameters, TemperatureScaleAcceptsTheWholeByte) {
 }
 
 TEST_F(ItemParameters, RunPumpLimitIsSentFirst) {
-    p.setParameter(EcuTextId::RunPumpLimit, 4.0);  // item 28, order key 1
-    p.setParameter(EcuTextId::MaxEgt, 1000);       // item 49
+    p.setParameter(EcuTextId::RunPumpLimit, 4.0);    // item 28, order key 1
+    p.setParameter(EcuTextId::MaxEgt, 1000);         // item 49
     p.setParameter(EcuTextId::TemperatureScale, 90); // item 16
     EXPECT_EQ(Pending(p), (std::vector<std::vector<uint8_t>>{{28, 20}, {16, 90}, {49, 100}}));
 }
@@ -186,11 +240,9 @@ TEST(CEcuParametersItem, ShortFramesCarryAtMost14OneByteItems) {
 
 TEST_F(ItemParameters, AGroupItemIsBuiltFromAllMembers) {
     p.setParameter(EcuTextId::FuelRampStage2Pump, 9);
-    EXPECT_EQ(Pending(p),
-              (std::vector<std::vector<uint8_t>>{{60, 150, 0, 250, 0, 4, 9}}));
+    EXPECT_EQ(Pending(p), (std::vector<std::vector<uint8_t>>{{60, 150, 0, 250, 0, 4, 9}}));
     p.setParameter(EcuTextId::FuelRampStage1Rpm, 40000);
-    EXPECT_EQ(Pending(p),
-              (std::vector<std::vector<uint8_t>>{{60, 200, 0, 250, 0, 4, 9}}));
+    EXPECT_EQ(Pending(p), (std::vector<std::vector<uint8_t>>{{60, 200, 0, 250, 0, 4, 9}}));
     // One member back: still pending; both back: removed.
     p.setParameter(EcuTextId::FuelRampStage2Pump, 6);
     EXPECT_EQ(p.pendingItems().GetCount(), 1);
@@ -206,12 +258,13 @@ TEST_F(ItemParameters, GroupEncodingsFollowTheLayout) {
     p.setFromText(EcuTextId::OxygenStartPumpVoltage, "12.5", 0);
     auto pending = Pending(p);
     std::sort(pending.begin(), pending.end());
-    EXPECT_EQ(pending, (std::vector<std::vector<uint8_t>>{
-                           {61, 80, 252},
-                           {62, 5, 0},
-                           {63, 100, 35, 0xA0, 0x0F, 9}, // value 3 = 20 x 200 = 4000
-                           {65, 100, 25, 250, 15},
-                       }));
+    EXPECT_EQ(pending,
+              (std::vector<std::vector<uint8_t>>{
+                  {61, 80, 252},
+                  {62, 5, 0},
+                  {63, 100, 35, 0xA0, 0x0F, 9}, // value 3 = 20 x 200 = 4000
+                  {65, 100, 25, 250, 15},
+              }));
     EXPECT_EQ(Text(p, 38), "70.4");
     EXPECT_EQ(Text(p, 40), "30.0");
     EXPECT_EQ(Text(p, 59), "-1.30");
@@ -340,7 +393,7 @@ TEST_F(ItemParameters, StatedRangesClampAndIgnoreAsTheyShould) {
     EXPECT_EQ(p.pumpMode(), 2);
     p.setFromText(EcuTextId::PumpIdleSensitivity, "0", 0); // 0 becomes 1
     EXPECT_EQ(Text(p, 56), "1");
-    // 25 V is stated, but only 12.7 V survives the 7-bit read-back.
+    // 25 V would come back as 12.2 V from the 7-bit read-back: held at 12.7 V.
     p.setFromText(EcuTextId::PumpTestMaxVoltage, "25", 0);
     EXPECT_EQ(Text(p, 55), "12.70");
     EXPECT_EQ(p.itemValue(27), 127u);
@@ -352,8 +405,10 @@ TEST_F(ItemParameters, StatedRangesClampAndIgnoreAsTheyShould) {
 }
 
 TEST_F(ItemParameters, TextParsing) {
-    p.setFromText(EcuTextId::StarterEjectVoltage, " 2.3", 0); // 2.3 x 10 is 22.99..
-    EXPECT_EQ(p.itemValue(35), 23u);
+    p.setFromText(EcuTextId::IgnitionPumpVoltage, " 2.3", 0); // 2.3 x 50 is 114.99..
+    EXPECT_EQ(p.itemValue(26), 115u);
+    p.setFromText(EcuTextId::CalibrationValue3, "1.15", 0); // x 200 is 229.99..
+    EXPECT_EQ(Text(p, 60), "1.150");
     p.setFromText(EcuTextId::StarterEjectVoltage, "abc", 0); // gives 0, clamped to 1 V
     EXPECT_EQ(Text(p, 16), "1.0");
     p.setFromText(EcuTextId::StarterEjectVoltage, "+4.5V", 0);
@@ -400,7 +455,8 @@ TEST(CEcuParametersItem, ReadSequenceAndItsFailures) {
     {
         // n = 3: a third packet is counted, then the name page.
         FakeEcuRegisters regs;
-        regs.reg2 = {f.packet2(BitPacker::Header(3, 2)), BitPacker(BitPacker::Header(3, 3)).bytes,
+        regs.reg2 = {f.packet2(BitPacker::Header(3, 2)),
+                     BitPacker(BitPacker::Header(3, 3)).bytes,
                      f.packet1(BitPacker::Header(3, 1))};
         regs.reg14 = NamePage("Three");
         CEcuParameters p;

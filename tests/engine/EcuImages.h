@@ -25,9 +25,9 @@ struct ItemParamFields {
              lostSignal = 25, busThrottle = 3, busSwitch = 0, busTelemetry = 2, ignConfirm = 2,
              switches = 0x0019;
     // Packet 2.
-    uint32_t protocols = 0x3F, protocol = 2, baud = 3, maxEgt = 90, preheatEnd = 7,
-             forcedDelay = 1, valveDuty = 8, starterRamp = 10, pumpRamp = 3, egtCorrection = 31 + 5,
-             polePairs = 7, stopCoefficient = 13, pulses = 1, valveVoltage1 = 6, valveVoltage2 = 7,
+    uint32_t protocols = 0x3F, protocol = 2, baud = 3, maxEgt = 90, preheatEnd = 7, forcedDelay = 1,
+             valveDuty = 8, starterRamp = 10, pumpRamp = 3, egtCorrection = 31 + 5, polePairs = 7,
+             stopCoefficient = 13, pulses = 1, valveVoltage1 = 6, valveVoltage2 = 7,
              valveSupply = 0x05, ramp1Rpm = 150, ramp2Rpm = 250, ramp1Pump = 4, ramp2Pump = 6,
              altRun = 1, altRunRpm = 80, altRunPressure = 10, altStart = 1, altStartRamp = 5,
              altStartPressure = 20, calibration = 1, cal1 = 100, cal2 = 150, cal3 = 400,
@@ -36,29 +36,66 @@ struct ItemParamFields {
 
     [[nodiscard]] std::array<uint8_t, 32> packet1(uint8_t header = BitPacker::Header(2, 1)) const {
         BitPacker p(header);
-        p.put({{aux, 4}, {pumpTypes, 4}, {highestCurrent, 5}, {minBattery, 8}, {tempScale, 8},
-               {cooling, 8}, {ignition, 8}, {preheat, 8}, {clutch, 8}, {runMin, 8},
-               {runIdle, 8}, {runMax, 8}, {designMax, 8}, {ignPumpVoltage, 8},
-               {pumpTestMax, 7}, {pumpLimit, 8}, {maxCurrentIndex, 5}, {decel, 7}, {accel, 7},
-               {idleSensitivity, 4}, {pumpMode, 2}, {ejectTime, 4}, {ejectVoltage, 8},
-               {runVoltage, 8}, {stability, 8}, {glowStart, 8}, {glowRestart, 8},
-               {preheatTime, 4}, {throttle1, 8}, {throttle2, 8}, {throttle3, 8},
-               {lostSignal, 5}, {busThrottle, 3}, {busSwitch, 5}, {busTelemetry, 3},
-               {ignConfirm, 3}, {switches, 16}});
+        p.put({{aux, 4},         {pumpTypes, 4},       {highestCurrent, 5},
+               {minBattery, 8},  {tempScale, 8},       {cooling, 8},
+               {ignition, 8},    {preheat, 8},         {clutch, 8},
+               {runMin, 8},      {runIdle, 8},         {runMax, 8},
+               {designMax, 8},   {ignPumpVoltage, 8},  {pumpTestMax, 7},
+               {pumpLimit, 8},   {maxCurrentIndex, 5}, {decel, 7},
+               {accel, 7},       {idleSensitivity, 4}, {pumpMode, 2},
+               {ejectTime, 4},   {ejectVoltage, 8},    {runVoltage, 8},
+               {stability, 8},   {glowStart, 8},       {glowRestart, 8},
+               {preheatTime, 4}, {throttle1, 8},       {throttle2, 8},
+               {throttle3, 8},   {lostSignal, 5},      {busThrottle, 3},
+               {busSwitch, 5},   {busTelemetry, 3},    {ignConfirm, 3},
+               {switches, 16}});
         return p.bytes;
     }
 
     [[nodiscard]] std::array<uint8_t, 32> packet2(uint8_t header = BitPacker::Header(2, 2)) const {
         BitPacker p(header);
-        p.put({{protocols, 8}, {protocol, 4}, {baud, 4}, {maxEgt, 7}, {preheatEnd, 3},
-               {forcedDelay, 3}, {valveDuty, 4}, {starterRamp, 4}, {pumpRamp, 4},
-               {egtCorrection, 6}, {polePairs, 5}, {stopCoefficient, 8}, {pulses, 5},
-               {valveVoltage1, 5}, {valveVoltage2, 5}, {valveSupply, 8}, {ramp1Rpm, 9},
-               {ramp2Rpm, 9}, {ramp1Pump, 4}, {ramp2Pump, 4}, {altRun, 1}, {altRunRpm, 8},
-               {altRunPressure, 8}, {altStart, 1}, {altStartRamp, 4}, {altStartPressure, 8},
-               {calibration, 1}, {cal1, 8}, {cal2, 8}, {cal3, 12}, {0, 1}, {extended, 1},
-               {cal4, 8}, {0, 19}, {oxygen, 1}, {oxRpm, 8}, {oxDelay, 8}, {oxPump, 8},
-               {oxRamp, 8}, {stopBits, 2}, {ignitionPump, 7}, {0, 9}});
+        p.put({{protocols, 8},
+               {protocol, 4},
+               {baud, 4},
+               {maxEgt, 7},
+               {preheatEnd, 3},
+               {forcedDelay, 3},
+               {valveDuty, 4},
+               {starterRamp, 4},
+               {pumpRamp, 4},
+               {egtCorrection, 6},
+               {polePairs, 5},
+               {stopCoefficient, 8},
+               {pulses, 5},
+               {valveVoltage1, 5},
+               {valveVoltage2, 5},
+               {valveSupply, 8},
+               {ramp1Rpm, 9},
+               {ramp2Rpm, 9},
+               {ramp1Pump, 4},
+               {ramp2Pump, 4},
+               {altRun, 1},
+               {altRunRpm, 8},
+               {altRunPressure, 8},
+               {altStart, 1},
+               {altStartRamp, 4},
+               {altStartPressure, 8},
+               {calibration, 1},
+               {cal1, 8},
+               {cal2, 8},
+               {cal3, 12},
+               {0, 1},
+               {extended, 1},
+               {cal4, 8},
+               {0, 19},
+               {oxygen, 1},
+               {oxRpm, 8},
+               {oxDelay, 8},
+               {oxPump, 8},
+               {oxRamp, 8},
+               {stopBits, 2},
+               {ignitionPump, 7},
+               {0, 9}});
         return p.bytes;
     }
 };
@@ -78,34 +115,34 @@ struct BlockPages {
         p[6] = 90;                          // max EGT 900
         p[7] = 100;                         // min battery 10.0 V
         p[8] = 4, p[9] = 12, p[10] = 8, p[11] = 20;
-        p[12] = format == 2 ? 5 : 25;       // cooling 5000
-        p[13] = format == 2 ? 3 : 15;       // ignition 3000
-        p[14] = 10;                         // ignition pump voltage
-        p[15] = 0xA0 | 10;                  // starter ramp 100 (high bits foreign)
-        p[16] = 60;                         // glow start 6.0 V
-        p[17] = 0x50 | 8;                   // valve duty 40 %
-        p[18] = format == 2 ? 5 : 25;       // preheat 5000
-        p[19] = 3;                          // pump ramp
-        p[20] = 0x20 | 0x03;                // telemetry mode 2, throttle channel 3
-        p[21] = format == 2 ? 25 : 50;      // clutch 25000
-        p[22] = 62;                         // glow restart 6.2 V
-        p[23] = 10;                         // block ignition pump voltage
+        p[12] = format == 2 ? 5 : 25;  // cooling 5000
+        p[13] = format == 2 ? 3 : 15;  // ignition 3000
+        p[14] = 10;                    // ignition pump voltage
+        p[15] = 0xA0 | 10;             // starter ramp 100 (high bits foreign)
+        p[16] = 60;                    // glow start 6.0 V
+        p[17] = 0x50 | 8;              // valve duty 40 %
+        p[18] = format == 2 ? 5 : 25;  // preheat 5000
+        p[19] = 3;                     // pump ramp
+        p[20] = 0x20 | 0x03;           // telemetry mode 2, throttle channel 3
+        p[21] = format == 2 ? 25 : 50; // clutch 25000
+        p[22] = 62;                    // glow restart 6.2 V
+        p[23] = 10;                    // block ignition pump voltage
         p[24] = 32, p[25] = 50, p[26] = 160;
         p[28] = 40, p[29] = 45, p[30] = 165;
-        p[31] = 0x30 | 0x03;                // stop bits index 2, baud index 2
+        p[31] = 0x30 | 0x03; // stop bits index 2, baud index 2
         auto& q = b.p2;
-        q[0] = 0x05;                        // EGT correction +5, Celsius
-        q[1] = 72;                          // pump limit 3.6 V (x 20)
-        q[2] = 0x40 | 4;                    // telemetry protocol 2, switch channel 4
-        q[3] = 6;                           // idle sensitivity
-        q[4] = 30;                          // pump test max 3.0 V
-        q[5] = 0x70 | 5;                    // pump types 7, aux 5
-        q[6] = 0x80 | 0x01;                 // preheat time index 7, pump mode 1
-        q[7] = 100;                         // temperature scale
-        q[8] = (13 << 3) | 3;               // max current index 12, ignition confirm 2
-        q[9] = 0x15;                        // switches 73, 75, 77
-        q[10] = (22 << 3) | 7;              // highest current 21, preheat end 6
-        q[12] = (2 << 5) | 7;               // forced delay index 1, pole pairs 7
+        q[0] = 0x05;           // EGT correction +5, Celsius
+        q[1] = 72;             // pump limit 3.6 V (x 20)
+        q[2] = 0x40 | 4;       // telemetry protocol 2, switch channel 4
+        q[3] = 6;              // idle sensitivity
+        q[4] = 30;             // pump test max 3.0 V
+        q[5] = 0x70 | 5;       // pump types 7, aux 5
+        q[6] = 0x80 | 0x01;    // preheat time index 7, pump mode 1
+        q[7] = 100;            // temperature scale
+        q[8] = (13 << 3) | 3;  // max current index 12, ignition confirm 2
+        q[9] = 0x15;           // switches 73, 75, 77
+        q[10] = (22 << 3) | 7; // highest current 21, preheat end 6
+        q[12] = (2 << 5) | 7;  // forced delay index 1, pole pairs 7
         q[13] = 6, q[14] = 7;
         q[17] = 13;
         return b;
@@ -169,4 +206,6 @@ inline int LoadBlock(CEcuParameters& parameters, const BlockPages& b = BlockPage
     return regs.load(parameters);
 }
 
-inline std::vector<uint8_t> Bytes(std::span<const uint8_t> s) { return {s.begin(), s.end()}; }
+inline std::vector<uint8_t> Bytes(std::span<const uint8_t> s) {
+    return {s.begin(), s.end()};
+}

@@ -16,13 +16,33 @@ namespace sim {
 // and applies what the tool writes (block pages, item frames 0xAA 0x55 and
 // 0xAA 0x66, immediate 0xFF commands).
 //
-// Layouts, block generation (P1 = register 2, P2 = register 3, byte n):
-//   P1[0] format; P1[1] bit 2 restart allowed; P1[2..4] learned throttle
-//   points / 10; P1[20] bit 7 double range. Writable fields as the tool's
-//   table has them. Bits no parameter owns are stored as written and read
-//   back unchanged.
+// Block generation (P1 = register 2, P2 = register 3, byte n):
+//   P1[0] format; [1] bit 2 restart allowed; [2..4] learned throttle points
+//   (max, min, idle) / 10; [5] lost-signal delay x 10; [6] max EGT / 10;
+//   [7] min battery x 10; [8..10] starter eject time, eject and run voltage
+//   x 10; [11] starter stability; [12], [13], [18] cooling, ignition, preheat
+//   RPM / 1000 (format 2) or / 200; [14] ignition pump x 100 (x 50 format 4);
+//   [15] bits 0-3 starter ramp / 10; [16], [22] glow plug start, restart x 10;
+//   [17] bits 0-3 valve duty / 5; [19] bits 0-3 pump ramp; [20] bits 0-2
+//   throttle channel, 4-6 telemetry mode, 7 double range; [21] clutch RPM
+//   / 1000 (format 2) or / 500; [23] ignition pump voltage x 20 (x 10 double
+//   range); [24..26] run min, idle, max RPM / 1000; [28], [29] throttle
+//   curves; [30] design max RPM / 1000; [31] baud index + 1, stop bits + 1.
+//   P2[0] bits 0-5 EGT correction (signed), 6 temperature unit; [1] pump
+//   limit x 20 (x 10 double range); [2] bits 0-4 switch channel, 5-7
+//   telemetry protocol; [3] bits 0-3 idle sensitivity; [4] pump test max x 10;
+//   [5] aux value, pump types; [6] bits 0-1 pump mode, 4-7 preheat time index
+//   + 1; [7] temperature scale; [8] ignition confirm index + 1, pump current
+//   index + 1 (bits 3-7); [9] switches bits 0-6; [10] preheat end index + 1,
+//   highest current index offered + 1 (bits 3-7); [12] bits 0-4 pole pairs,
+//   5-7 forced delay index + 1; [13], [14] valve voltages; [17] starter stop.
+//   Bits no parameter owns are stored as written and read back unchanged.
+//   A page write does not change the ECU's own fields: format, restart bit
+//   (its own command does), learned points, double range, EGT correction,
+//   P2[5] and the highest current index offered.
 // Item generation: parameter packets 1 and 2 (header byte n = 2, k = 1/2,
-// then 31 bytes of bit fields, least significant bit first).
+// then 31 bytes of bit fields, least significant bit first, in the order of
+// EncodeItemPacket1/2); changes arrive as id/value items.
 //
 // Writes are checked as a whole before anything is applied: a malformed write
 // changes nothing and is answered false (not acknowledged). A well-formed item

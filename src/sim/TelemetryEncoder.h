@@ -18,8 +18,20 @@ namespace sim {
 // header. The aux fields carry the fixed non-zero patterns of TelemetryAux so
 // that a decoder misreading a width shows it in the fields after them.
 //
-// Block generation, register 1 and register 4 (32 bytes each): the bytes the
-// tool's table names; every other byte is 0.
+// Block generation, register 1: [0] CPU load; [1] state bits 0-4, learning
+// max/min 5, low voltage 6, throttle lock 7; [2] learning high end 0, fault
+// bits 1-6, learning idle 7; [3-4] RPM / 10; [5-6] EGT (signed); [7-8] pump
+// voltage (below); [10] RC voltage x 10; [11] battery x 10; [12-13] current
+// mA (signed); [14-15] RC throttle µs. Register 4: [0-1] air pressure / 2;
+// [2] record storage / 512; [3] record format bits 4-5, rate 6-7; [6] bits
+// 5-7 and [7] bits 0-1 the error code; [7] TCU fitted 2, answering 3, starter
+// fitted 4, answering 5, state 6-7; [8-9] starter RPM / 4; [10] starter
+// temperature; [11] pump limit 0, RPM control 1, ignition pump types 2-3,
+// 4-5, state 6-7; [12-14] TCU version; [15-16] TCU voltage; [17-18] ignition
+// pump RPM / 4; [19] its temperature; [20-21] RC switch µs; [23] overload 0,
+// stick down at ignition 1, altitude high bits 2-7; [24] altitude low byte
+// (altitude + 2000); [25] stick down running 0; [26] TCU temperature + 60;
+// [27-28] alternator x 10; [31] bit 7 alternator present. Other bytes are 0.
 //
 // Thread safety: pure functions.
 struct TelemetryAux {

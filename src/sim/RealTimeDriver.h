@@ -21,7 +21,7 @@ class SimEcu;
 // runs after it returns.
 //
 // Thread safety: Start and Stop by the owner. The step runs on the driver's
-// thread; the SimEcu constructor wraps it in the bus lock.
+// thread; the (Bus, SimEcu) constructor wraps each step in the bus lock.
 class RealTimeDriver {
 public:
     using StepFunction = std::function<void(uint32_t elapsedMs)>;

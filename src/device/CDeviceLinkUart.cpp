@@ -239,13 +239,13 @@ bool CDeviceLinkUart::JudgeLastReply(bool write, uint8_t sequence, uint8_t lengt
 void CDeviceLinkUart::Disconnect() {
     m_connected = 0;
     m_replySignal.Release(); // a transaction waiting for its reply ends now
-    OnLinkState(0, kLinkType);
     {
-        CMLockGuard guard(m_transaction);
-        m_port.reset();
+        std::lock_guard lock(m_infoLock);
+        m_portPath.clear();
     }
-    std::lock_guard lock(m_infoLock);
-    m_portPath.clear();
+    OnLinkState(0, kLinkType);
+    CMLockGuard guard(m_transaction);
+    m_port.reset();
 }
 
 int CDeviceLinkUart::Read(uint8_t unit, uint8_t reg, uint8_t length, uint8_t* buffer) {

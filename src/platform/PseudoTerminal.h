@@ -22,8 +22,9 @@ public:
     PseudoTerminal(const PseudoTerminal&) = delete;
     PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
-    // Creates a new pair (raw, non-blocking); false with the failing call in
-    // *error. An open pair is closed first.
+    // Creates a new pair, this side non-blocking and the far side with the
+    // settings of a fresh terminal; false with the failing call in *error. An
+    // open pair is closed first.
     [[nodiscard]] bool Open(std::string* error);
 
     // Closes both descriptors; the far side hangs up.

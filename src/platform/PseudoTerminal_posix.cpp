@@ -7,7 +7,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace platform {
@@ -44,11 +43,9 @@ bool PseudoTerminal::Open(std::string* error) {
         ::close(master);
         return false;
     }
-    termios t{};
-    if (::tcgetattr(master, &t) == 0) {
-        ::cfmakeraw(&t);
-        (void)::tcsetattr(master, TCSANOW, &t);
-    }
+    // The far side is left as a fresh terminal is (echo, line editing): it is
+    // the job of whoever opens it to make it raw, as with a real tty. Terminal
+    // settings asked of this side would land on the far side.
     const int flags = ::fcntl(master, F_GETFL);
     (void)::fcntl(master, F_SETFL, flags | O_NONBLOCK);
     m_master = master;

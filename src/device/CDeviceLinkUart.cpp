@@ -237,12 +237,12 @@ bool CDeviceLinkUart::JudgeLastReply(bool write, uint8_t sequence, uint8_t lengt
 }
 
 void CDeviceLinkUart::Disconnect() {
-    m_connected = 0;
-    m_replySignal.Release(); // a transaction waiting for its reply ends now
     {
         std::lock_guard lock(m_infoLock);
         m_portPath.clear();
     }
+    m_connected = 0;
+    m_replySignal.Release(); // a transaction waiting for its reply ends now
     OnLinkState(0, kLinkType);
     CMLockGuard guard(m_transaction);
     m_port.reset();

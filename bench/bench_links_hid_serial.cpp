@@ -6,7 +6,7 @@
 #include "device/CDeviceLinkHID.h"
 #include "device/CDeviceLinkUart.h"
 #include "platform/Clock.h"
-#include "platform/SerialPort.h"
+#include "platform/NamedSerialPort.h"
 #include "sim/Bus.h"
 #include "sim/HidDongle.h"
 #include "sim/HidDongleSet.h"
@@ -32,27 +32,6 @@ public:
     using CDeviceLinkUart::CDeviceLinkUart;
     ~AcceptingUart() override { Stop(); }
     int32_t OnLinkState(int32_t, int32_t) override { return 1; }
-};
-
-class PtyPort : public platform::SerialPortSystem {
-public:
-    explicit PtyPort(std::string path)
-        : m_path(std::move(path)) {}
-    bool ListPorts(std::vector<platform::SerialPortInfo>& ports, std::string*) override {
-        platform::SerialPortInfo info;
-        info.path = m_path;
-        info.hardwareId = platform::UsbHardwareId(0x16C0, 0x06F6);
-        info.friendlyName = "Simulated adapter (pty)";
-        ports = {info};
-        return true;
-    }
-    std::unique_ptr<platform::SerialPort> OpenPort(const std::string& path,
-                                                   std::string* error) override {
-        return platform::OpenSystemSerialPort(path, error);
-    }
-
-private:
-    std::string m_path;
 };
 
 template <typename Cond>
@@ -108,7 +87,8 @@ void BM_SerialTransaction(benchmark::State& state) {
         state.SkipWithError(error.c_str());
         return;
     }
-    PtyPort ports(adapter.PtyPath());
+    platform::NamedSerialPort ports(
+        adapter.PtyPath(), CDeviceLinkUart::kVendorId, CDeviceLinkUart::kProductId);
     AcceptingUart link(&ports);
     (void)link.Start();
     if (!WaitFor([&] { return link.IsConnected(); })) {
@@ -137,7 +117,8 @@ void BM_SerialTransaction(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
     state.counters["frame_bytes"] = bytes;
     // Attempts beyond one per transaction (replies missed in the window).
-    state.counters["retries"] = static_cast<double>(adapter.Adapter().Requests() - requestsBefore) - n;
+    state.counters["retries"] =
+        static_cast<double>(adapter.Adapter().Requests() - requestsBefore) - n;
     state.counters["wire_us"] = wireSeconds * 1e6;
     state.counters["ratio_to_wire"] = (seconds / n) / wireSeconds;
     state.SetLabel(write ? "write 2" : "read 32");

@@ -1,5 +1,6 @@
 #include "platform/SerialPort.h"
 #include "platform/Clock.h"
+#include "platform/NamedSerialPort.h"
 #include "platform/PseudoTerminal.h"
 
 #include <gtest/gtest.h>
@@ -104,6 +105,23 @@ TEST(SerialPortList, UsbHardwareIdText) {
     std::vector<platform::SerialPortInfo> ports;
     std::string error;
     EXPECT_TRUE(platform::ListSystemSerialPorts(ports, &error)) << error;
+}
+
+} // namespace
+
+namespace {
+
+TEST(NamedSerialPort, ListsOneNodeAsAUsbPortAndOpensIt) {
+    platform::PseudoTerminal pty;
+    ASSERT_TRUE(pty.Open(nullptr));
+    platform::NamedSerialPort named(pty.SlavePath(), 0x16C0, 0x06F6);
+    std::vector<platform::SerialPortInfo> ports;
+    ASSERT_TRUE(named.ListPorts(ports, nullptr));
+    ASSERT_EQ(ports.size(), 1u);
+    EXPECT_EQ(ports[0].path, pty.SlavePath());
+    EXPECT_EQ(ports[0].hardwareId, "USB\\VID_16C0&PID_06F6");
+    EXPECT_EQ(ports[0].friendlyName.back(), ')');
+    EXPECT_NE(named.OpenPort(ports[0].path, nullptr), nullptr);
 }
 
 } // namespace

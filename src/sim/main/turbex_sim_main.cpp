@@ -3,6 +3,7 @@
 
 #include "platform/Clock.h"
 #include "sim/RealTimeDriver.h"
+#include "sim/SerialAdapterPty.h"
 #include "sim/SimEcuSystem.h"
 #include "sim/TcpBridge.h"
 
@@ -30,6 +31,8 @@ void Usage(FILE* out) {
                "  --mode N               unit mode in the status reply (default 1; others refuse transfers)\n"
                "  --marker               report the status marker 'A'\n"
                "  --quiet                print nothing but errors\n"
+               "  --serial-pty           also serve the unit as the serial adapter on a pseudo-terminal\n"
+               "                         and print its path\n"
                "Boot loader:\n"
                "  --boot                 start in boot-loader mode\n"
                "  --boot-protocol block|classic   transfer protocol offered (default block)\n"
@@ -82,6 +85,7 @@ int main(int argc, char** argv) {
 
     long port = 8987, logFormat = 2, logRate = 1, prefill = 0;
     bool quiet = false;
+    bool serialPty = false;
     sim::UnitIdentity identity;
     sim::BootLoaderConfig boot;
     for (size_t i = 0; i < rest.size(); ++i) {
@@ -114,6 +118,8 @@ int main(int argc, char** argv) {
             identity.marker = true;
         } else if (arg == "--quiet") {
             quiet = true;
+        } else if (arg == "--serial-pty") {
+            serialPty = true;
         } else if (arg == "--boot") {
             identity.bootLoader = true;
         } else if (arg == "--boot-protocol") {
@@ -164,6 +170,16 @@ int main(int argc, char** argv) {
     if (!bridge.Start()) {
         std::fprintf(stderr, "turbex-sim: cannot listen on 127.0.0.1:%ld: %s\n", port, bridge.GetLastError().c_str());
         return 1;
+    }
+    sim::SerialAdapterPty serial(system.bus);
+    if (serialPty) {
+        std::string ptyError;
+        if (!serial.Start(&ptyError)) {
+            std::fprintf(stderr, "turbex-sim: %s\n", ptyError.c_str());
+            return 1;
+        }
+        std::printf("turbex-sim: serial adapter on %s\n", serial.PtyPath().c_str());
+        std::fflush(stdout);
     }
     sim::RealTimeDriver driver([&](uint32_t ms) { system.Step(ms); });
     (void)driver.Start();

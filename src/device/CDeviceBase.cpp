@@ -75,30 +75,26 @@ int CDeviceBase::Write(uint8_t reg, uint8_t length, const uint8_t* data, int32_t
 }
 
 void CDeviceBase::SetEventHandler(Callback callback, void* userData) {
-    std::lock_guard lock(m_handlerLock);
+    std::unique_lock lock(m_handlerLock);
     m_generalHandler = {callback, userData};
 }
 
 int CDeviceBase::SetTypeHandler(Callback callback, void* userData, int32_t unitType) {
-    std::lock_guard lock(m_handlerLock);
+    std::unique_lock lock(m_handlerLock);
     m_typeHandlers[static_cast<size_t>(unitType & 0xFF)] = {callback, userData};
     return 1;
 }
 
 int32_t CDeviceBase::Notify(int32_t event, int32_t value) {
-    std::pair<Callback, void*> type{nullptr, nullptr};
-    std::pair<Callback, void*> general;
-    {
-        std::lock_guard lock(m_handlerLock);
-        const uint16_t unitType = m_unitType.load();
-        if (unitType < kNoUnit) {
-            type = m_typeHandlers[unitType];
+    std::shared_lock lock(m_handlerLock);
+    const uint16_t unitType = m_unitType.load();
+    if (unitType < kNoUnit) {
+        const auto& type = m_typeHandlers[unitType];
+        if (type.first != nullptr) {
+            type.first(event, value, type.second);
         }
-        general = m_generalHandler;
     }
-    if (type.first != nullptr) {
-        type.first(event, value, type.second);
-    }
+    const auto& general = m_generalHandler;
     return general.first != nullptr ? general.first(event, value, general.second) : 0;
 }
 

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <shared_mutex>
 #include <vector>
 
 // The one object the tool talks to: the three links at once, the first that
@@ -74,8 +75,12 @@ public:
     [[nodiscard]] int Read(uint8_t reg, uint8_t length, uint8_t* buffer);
     [[nodiscard]] int Write(uint8_t reg, uint8_t length, const uint8_t* data, int32_t delayMs);
 
+    // Sets the handler that receives every event; null removes it. Once it
+    // returns, the previous handler is no longer running and is not called
+    // again. Not from within a handler.
     void SetEventHandler(Callback callback, void* userData);
-    // Handler for one unit type (low 8 bits used); always 1.
+    // Handler for one unit type (low 8 bits used), with the same guarantee;
+    // always 1.
     int SetTypeHandler(Callback callback, void* userData, int32_t unitType);
 
     // The current unit type's handler first, then the general handler, whose
@@ -182,7 +187,10 @@ private:
     std::mutex m_imageLock; // guards m_image against RequestTransfer
     std::vector<uint8_t> m_image;
 
-    std::mutex m_handlerLock; // guards the handler tables
+    // Guards the handler tables. Notify holds it shared while it calls the
+    // handlers, so that a handler removed (set to null) by its owner is never
+    // called after SetTypeHandler or SetEventHandler has returned.
+    std::shared_mutex m_handlerLock;
     std::array<std::pair<Callback, void*>, 256> m_typeHandlers{};
     std::pair<Callback, void*> m_generalHandler{nullptr, nullptr};
 

@@ -26,6 +26,11 @@ CDeviceECU::~CDeviceECU() {
     m_gate.Release();
     m_pollThread.Stop();
     m_recordThread.Stop();
+    // Then no event may reach this object any more; a handler call still
+    // running finishes first (the gate no longer blocks it).
+    if (m_device != nullptr) {
+        m_device->SetTypeHandler(nullptr, nullptr, kUnitType);
+    }
     m_gate.Close();
     m_stop.Close();
 }

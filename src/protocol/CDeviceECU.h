@@ -47,6 +47,8 @@ public:
     };
 
     CDeviceECU();
+    // Stops both threads, then removes its handler from the device. The
+    // device must outlive this object: destroy the ECU object first.
     ~CDeviceECU();
     CDeviceECU(const CDeviceECU&) = delete;
     CDeviceECU& operator=(const CDeviceECU&) = delete;

@@ -27,6 +27,7 @@ void SimEcuSystem::Prefill(uint32_t records, uint32_t seed) {
     bus.WithLock([&] {
         runLog.Prefill(records, seed);
         ReportLog();
+        ecu.Step(0); // the telemetry reports the stored records at once
     });
 }
 

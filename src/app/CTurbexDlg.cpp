@@ -276,7 +276,7 @@ CTurbexDlg::CTurbexDlg(Setup setup, QWidget* parent)
 
     // 10. Status panel once (empty while nothing is connected).
     RefreshUsb();
-    RefreshOnline();
+    RefreshIndicators();
     RefreshStatus();
     m_initialised = true;
 }
@@ -451,6 +451,13 @@ void CTurbexDlg::OnDeviceEvent(int32_t event, int32_t value) {
 void CTurbexDlg::RefreshUsb() { m_usbLamp->SetColor(Lamp(m_device->IsLinkUp() != 0)); }
 
 void CTurbexDlg::RefreshOnline() {
+    RefreshIndicators();
+    if (!Connected()) {
+        ClearOffline();
+    }
+}
+
+void CTurbexDlg::RefreshIndicators() {
     const bool online = m_device->IsLinkUp() != 0 && m_device->IsOnline() != 0;
     const bool bootLoader = m_device->IsBootLoader() != 0;
     if (online) {
@@ -470,9 +477,6 @@ void CTurbexDlg::RefreshOnline() {
         }
         SetDlgItemText(kLinkRate, QString());
         SetDlgItemText(kVersion, QString());
-    }
-    if (!online || bootLoader) {
-        ClearOffline();
     }
 }
 

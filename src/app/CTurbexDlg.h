@@ -134,7 +134,8 @@ private:
     void SetLanguageButton();
 
     void RefreshUsb();
-    void RefreshOnline();
+    void RefreshOnline();     // event 1: indicators, and the offline clean-up
+    void RefreshIndicators(); // lamp, buttons, version and link rate
     void RefreshStatus();
     void ClearOffline();
     void OnTelemetry();

@@ -4,6 +4,13 @@
 #include <QStyleOptionTabWidgetFrame>
 #include <QTabBar>
 
+namespace {
+
+// Titles are shown as they are: '&' is not a mnemonic marker here.
+QString Escaped(QString title) { return title.replace('&', QStringLiteral("&&")); }
+
+} // namespace
+
 CTabCtrl::CTabCtrl(QWidget* parent)
     : QWidget(parent)
     , m_bar(new QTabBar(this)) {
@@ -18,7 +25,7 @@ CTabCtrl::CTabCtrl(QWidget* parent)
 
 int32_t CTabCtrl::InsertItem(int32_t index, const QString& title) {
     m_quiet = true;
-    const int inserted = m_bar->insertTab(index < 0 ? 0 : index, title);
+    const int inserted = m_bar->insertTab(index < 0 ? 0 : index, Escaped(title));
     m_quiet = false;
     m_bar->resize(width(), m_bar->sizeHint().height());
     return inserted;
@@ -28,12 +35,14 @@ bool CTabCtrl::SetItemText(int32_t index, const QString& title) {
     if (index < 0 || index >= m_bar->count()) {
         return false;
     }
-    m_bar->setTabText(index, title);
+    m_bar->setTabText(index, Escaped(title));
     m_bar->resize(width(), m_bar->sizeHint().height());
     return true;
 }
 
-QString CTabCtrl::GetItemText(int32_t index) const { return m_bar->tabText(index); }
+QString CTabCtrl::GetItemText(int32_t index) const {
+    return m_bar->tabText(index).replace(QStringLiteral("&&"), QStringLiteral("&"));
+}
 
 int32_t CTabCtrl::GetItemCount() const { return m_bar->count(); }
 

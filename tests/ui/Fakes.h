@@ -153,7 +153,13 @@ public:
     void SetEgtBarScale(int32_t v) override { log.push_back(Fmt("egt scale %d", v)); }
     void SetRpmBarScale(int32_t v) override { log.push_back(Fmt("rpm scale %d", v)); }
     void SetPumpVoltageScale(int32_t v) override { log.push_back(Fmt("pump scale %d", v)); }
-    void Reset() override { log.push_back("reset"); }
+    void Reset() override {
+        log.push_back("reset");
+        if (onReset) {
+            onReset();
+        }
+    }
+    std::function<void()> onReset;
     void RecordsChanged() override { log.push_back("records"); }
     void SetLoading(bool on) override { log.push_back(on ? "loading on" : "loading off"); }
     void Recaption() override { log.push_back("recaption"); }

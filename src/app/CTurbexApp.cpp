@@ -31,7 +31,9 @@ uint16_t CTurbexApp::SystemLangId() {
 int CTurbexApp::InitInstance() {
     // The toolkit registers its own control classes; nothing to do for them.
     if (!m_options.socketStartup()) {
-        (void)UiServices().MessageBox(nullptr, QString::fromUtf8(kSocketFailure), QString(),
+        (void)UiServices().MessageBox(nullptr,
+                                      QString::fromUtf8(kSocketFailure),
+                                      QString(),
                                       IUiServices::kOk | IUiServices::kIconError);
         return 1;
     }

@@ -18,7 +18,6 @@
 #include "ui/panels/ISimulatorPanel.h"
 
 #include <QAction>
-#include <algorithm>
 #include <QCursor>
 #include <QGroupBox>
 #include <QLabel>
@@ -26,6 +25,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <algorithm>
 
 namespace {
 
@@ -190,22 +190,28 @@ constexpr int32_t kLayoutButtonWidthDlu = 30;
 // Tab titles of tabs 0..4.
 constexpr int32_t kTabTitles[5] = {54, 56, 55, 57, 58};
 
-QColor Lamp(bool on) { return QColor::fromRgb(on ? CColorFlag::kGreen : CColorFlag::kRed); }
+QColor Lamp(bool on) {
+    return QColor::fromRgb(on ? CColorFlag::kGreen : CColorFlag::kRed);
+}
 
-CTextTable& Texts() { return CTextTable::Process(); }
+CTextTable& Texts() {
+    return CTextTable::Process();
+}
 
-QString Text(int32_t number) { return QString::fromUtf8(Texts().GetText(number)); }
+QString Text(int32_t number) {
+    return QString::fromUtf8(Texts().GetText(number));
+}
 
 } // namespace
 
 const std::array<CTextTable::ControlText, CTurbexDlg::kCaptionCount>& CTurbexDlg::CaptionList() {
     static const std::array<CTextTable::ControlText, kCaptionCount> list = {{
-        {1067, 44}, {1021, 46}, {1042, 47}, {1028, 48}, {1150, 60}, {1141, 61}, {1178, 62},
-        {1142, 63}, {1143, 64}, {1144, 65}, {1145, 66}, {1146, 67}, {1147, 68}, {1148, 69},
-        {1151, 70}, {1149, 71}, {1152, 72}, {1153, 73}, {1154, 74}, {1155, 75}, {1156, 76},
-        {1157, 77}, {1158, 78}, {1159, 79}, {1160, 80}, {1161, 81}, {1172, 82}, {1162, 83},
-        {1163, 84}, {1164, 85}, {1165, 86}, {1166, 91}, {1167, 92}, {1168, 93}, {1169, 94},
-        {1170, 95}, {1171, 96}, {1180, 105}, {1179, 92}, {1181, 93}, {1182, 94}, {1173, 106},
+        {1067, 44},  {1021, 46},  {1042, 47},  {1028, 48},  {1150, 60},  {1141, 61},  {1178, 62},
+        {1142, 63},  {1143, 64},  {1144, 65},  {1145, 66},  {1146, 67},  {1147, 68},  {1148, 69},
+        {1151, 70},  {1149, 71},  {1152, 72},  {1153, 73},  {1154, 74},  {1155, 75},  {1156, 76},
+        {1157, 77},  {1158, 78},  {1159, 79},  {1160, 80},  {1161, 81},  {1172, 82},  {1162, 83},
+        {1163, 84},  {1164, 85},  {1165, 86},  {1166, 91},  {1167, 92},  {1168, 93},  {1169, 94},
+        {1170, 95},  {1171, 96},  {1180, 105}, {1179, 92},  {1181, 93},  {1182, 94},  {1173, 106},
         {1174, 107}, {1175, 108}, {1176, 109}, {1177, 110}, {1183, 111}, {1185, 112}, {1186, 113},
     }};
     return list;
@@ -216,8 +222,8 @@ CTurbexDlg::CTurbexDlg(Setup setup, QWidget* parent)
     , m_device(std::move(setup.device))
     , m_ecu(std::move(setup.ecu))
     , m_parts(std::move(setup.parts)) {
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
 
     // 1. Icons.
     setWindowIcon(AppIcon());
@@ -380,11 +386,14 @@ QWidget* CTurbexDlg::Panel(int32_t slot) const {
     return slot >= 0 && slot < kPanelCount ? m_panels[static_cast<size_t>(slot)] : nullptr;
 }
 
-void CTurbexDlg::ApplyCaptions() { Texts().SetControlTexts(this, CaptionList()); }
+void CTurbexDlg::ApplyCaptions() {
+    Texts().SetControlTexts(this, CaptionList());
+}
 
 void CTurbexDlg::SetLanguageButton() {
-    SetDlgItemText(kLanguage, Texts().GetLanguage() == CTextTable::kEnglish ? QStringLiteral("中文")
-                                                                               : QStringLiteral("English"));
+    SetDlgItemText(kLanguage,
+                   Texts().GetLanguage() == CTextTable::kEnglish ? QStringLiteral("中文")
+                                                                 : QStringLiteral("English"));
 }
 
 bool CTurbexDlg::Connected() const {
@@ -448,7 +457,9 @@ void CTurbexDlg::OnDeviceEvent(int32_t event, int32_t value) {
     }
 }
 
-void CTurbexDlg::RefreshUsb() { m_usbLamp->SetColor(Lamp(m_device->IsLinkUp() != 0)); }
+void CTurbexDlg::RefreshUsb() {
+    m_usbLamp->SetColor(Lamp(m_device->IsLinkUp() != 0));
+}
 
 void CTurbexDlg::RefreshOnline() {
     RefreshIndicators();
@@ -466,9 +477,11 @@ void CTurbexDlg::RefreshIndicators() {
         for (int32_t id : {kTestEngine, kSetParam, kLearn}) {
             EnableControl(id, !bootLoader);
         }
-        SetDlgItemText(kVersion, QString::fromStdString(StatusFormat::Version(
-                                     bootLoader, m_device->GetVersion1(), m_device->GetVersion2(),
-                                     m_device->GetVersion3())));
+        SetDlgItemText(kVersion,
+                       QString::fromStdString(StatusFormat::Version(bootLoader,
+                                                                    m_device->GetVersion1(),
+                                                                    m_device->GetVersion2(),
+                                                                    m_device->GetVersion3())));
         SetDlgItemText(kLinkRate, QString::number(m_device->GetLinkRate()));
     } else {
         m_deviceLamp->SetColor(Lamp(false));
@@ -532,8 +545,8 @@ void CTurbexDlg::OnTelemetry() {
     const EcuLiveView live = m_ecu->liveState();
     const int32_t language = Texts().GetLanguage();
     if (m_liveChart != nullptr) {
-        m_liveChart->SetStateLine(StatusFormat::DisplayStateText(live.display_state, language), kBlack,
-                                  live.current);
+        m_liveChart->SetStateLine(
+            StatusFormat::DisplayStateText(live.display_state, language), kBlack, live.current);
         m_liveChart->SetFaultLine(StatusFormat::ErrorText(live.display_error, language),
                                   live.display_error != 0 ? kRed : kBlack);
         m_liveChart->SetAlternator(live.alternator_present, live.alternator_voltage);
@@ -550,10 +563,12 @@ void CTurbexDlg::OnTelemetry() {
         m_liveChart->AddLiveSample(sample);
     }
     if (m_rpmTemp != nullptr) {
-        m_rpmTemp->AddSample(live.engine_rpm, live.displayed_egt, live.pump_voltage_centivolts, live.sensor_thrust);
+        m_rpmTemp->AddSample(
+            live.engine_rpm, live.displayed_egt, live.pump_voltage_centivolts, live.sensor_thrust);
     }
     if (m_pump != nullptr && StatusFormat::MainPumpReported(live)) {
-        m_pump->AddSample(live.ignition_pump_state, live.ignition_pump_rpm, live.pump_voltage_centivolts);
+        m_pump->AddSample(
+            live.ignition_pump_state, live.ignition_pump_rpm, live.pump_voltage_centivolts);
     }
     if (m_simulator != nullptr) {
         m_simulator->Refresh();
@@ -567,7 +582,8 @@ void CTurbexDlg::OnParameters() {
     if (!Connected()) {
         return;
     }
-    for (const StatusValue& v : StatusFormat::LearnedThrottle(m_ecu->getText(1), m_ecu->getText(2), m_ecu->getText(3))) {
+    for (const StatusValue& v :
+         StatusFormat::LearnedThrottle(m_ecu->getText(1), m_ecu->getText(2), m_ecu->getText(3))) {
         SetDlgItemText(v.controlId, QString::fromStdString(v.text));
     }
     if (m_settings) {
@@ -586,7 +602,8 @@ void CTurbexDlg::OnParameters() {
         if (haveMax) {
             m_liveChart->SetRpmBarScale(maxRpm);
         }
-        m_liveChart->SetPumpVoltageScale(static_cast<int32_t>(1000.0f * m_ecu->liveState().pump_voltage));
+        m_liveChart->SetPumpVoltageScale(
+            static_cast<int32_t>(1000.0f * m_ecu->liveState().pump_voltage));
     }
     if (m_rpmTemp != nullptr && haveIdle && haveMax) {
         m_rpmTemp->SetRange(idleRpm, maxRpm);
@@ -637,7 +654,8 @@ void CTurbexDlg::OnLearn() {
 
 ITestDialog* CTurbexDlg::TestDialogFor(int32_t templateId) {
     std::unique_ptr<ITestDialog>& slot =
-        templateId == kHardwareTest ? m_hardwareTest : (templateId == kEcuTestDialog ? m_ecuTest : m_tcuTest);
+        templateId == kHardwareTest ? m_hardwareTest
+                                    : (templateId == kEcuTestDialog ? m_ecuTest : m_tcuTest);
     if (!slot && m_parts.testDialog) {
         slot = m_parts.testDialog(templateId, this);
     }
@@ -679,7 +697,8 @@ void CTurbexDlg::OnCalibrate() {
 }
 
 void CTurbexDlg::OnLanguage() {
-    Texts().SetLanguage(Texts().GetLanguage() == CTextTable::kChinese ? CTextTable::kEnglish : CTextTable::kChinese);
+    Texts().SetLanguage(Texts().GetLanguage() == CTextTable::kChinese ? CTextTable::kEnglish
+                                                                      : CTextTable::kChinese);
     SetLanguageButton();
     for (QWidget* page : m_panels) {
         page->hide();
@@ -696,7 +715,8 @@ void CTurbexDlg::OnLanguage() {
     OnTabChange(m_tab->GetCurSel());
     ApplyCaptions();
     if (m_enlarged) {
-        SetDlgItemText(kLayout, Text(45)); // the caption list says "MAX"; the button shows what it does
+        SetDlgItemText(kLayout,
+                       Text(45)); // the caption list says "MAX"; the button shows what it does
     }
     RefreshStatus();
 }
@@ -754,7 +774,8 @@ void CTurbexDlg::ShowServiceControls(std::initializer_list<int32_t> ids) {
     for (int32_t id : ids) {
         if (m_enlarged) {
             // Shown when the normal layout returns, not over the pages.
-            if (std::find(m_hiddenByLayout.begin(), m_hiddenByLayout.end(), id) == m_hiddenByLayout.end()) {
+            if (std::find(m_hiddenByLayout.begin(), m_hiddenByLayout.end(), id) ==
+                m_hiddenByLayout.end()) {
                 m_hiddenByLayout.push_back(id);
             }
         } else {
@@ -766,8 +787,8 @@ void CTurbexDlg::ShowServiceControls(std::initializer_list<int32_t> ids) {
 void CTurbexDlg::mouseDoubleClickEvent(QMouseEvent* event) {
     const QPoint p = event->position().toPoint();
     const DialogUnits units = Units();
-    if (p.x() >= units.ReferenceX(294) && p.x() <= units.ReferenceX(312) && p.y() >= units.ReferenceY(10) &&
-        p.y() <= units.ReferenceY(28)) {
+    if (p.x() >= units.ReferenceX(294) && p.x() <= units.ReferenceX(312) &&
+        p.y() >= units.ReferenceY(10) && p.y() <= units.ReferenceY(28)) {
         ShowServiceControls({kUpdate, kEcuTest, kTcuTest});
     } else if (p.x() < units.ReferenceX(10) && p.y() < units.ReferenceY(10)) {
         ShowServiceControls({kCalibrationCombo, kCalibrate});
@@ -795,7 +816,9 @@ void CTurbexDlg::Layout() {
     QWidget* button = GetDlgItem(kLayout);
     const int32_t buttonWidth = units.X(kLayoutButtonWidthDlu);
     const int32_t buttonHeight = std::max(m_tab->StripHeight() - 2, units.Y(12));
-    button->setGeometry(width() - units.ReferenceX(kLayoutButtonRightPx) - buttonWidth, top, buttonWidth,
+    button->setGeometry(width() - units.ReferenceX(kLayoutButtonRightPx) - buttonWidth,
+                        top,
+                        buttonWidth,
                         buttonHeight);
     button->raise();
     LayoutPanels();
@@ -803,7 +826,10 @@ void CTurbexDlg::Layout() {
 
 void CTurbexDlg::LayoutPanels() {
     // The page area below the strip, inset 1 px left, 3 px right, 2 px bottom.
-    const QRect area(1, m_tab->StripHeight(), m_tab->width() - 1 - 3, m_tab->height() - m_tab->StripHeight() - 2);
+    const QRect area(1,
+                     m_tab->StripHeight(),
+                     m_tab->width() - 1 - 3,
+                     m_tab->height() - m_tab->StripHeight() - 2);
     for (QWidget* page : m_panels) {
         page->setGeometry(area);
     }

@@ -69,7 +69,13 @@ public:
     // Templates of the test dialogs.
     enum TestDialog : int32_t { kHardwareTest = 139, kEcuTestDialog = 145, kTcuTestDialog = 146 };
     // Register-1 learning commands.
-    enum LearnCommand : int32_t { kLearnStart = 2, kLearnStop = 3, kLearnMin = 4, kLearnIdle = 5, kLearnMax = 6 };
+    enum LearnCommand : int32_t {
+        kLearnStart = 2,
+        kLearnStop = 3,
+        kLearnMin = 4,
+        kLearnIdle = 5,
+        kLearnMax = 6
+    };
 
     static constexpr const char* kTitle = "Turbex V1.1.73";
     static constexpr const char* kUnlockWord = "kvrw";
@@ -83,7 +89,8 @@ public:
         std::function<std::unique_ptr<ISettingsDialog>(QWidget* parent)> settings;
         // templateId: kHardwareTest, kEcuTestDialog or kTcuTestDialog.
         std::function<std::unique_ptr<ITestDialog>(int32_t templateId, QWidget* parent)> testDialog;
-        std::function<std::unique_ptr<IFirmwareDialog>(QWidget* parent, CDeviceBase& device)> firmware;
+        std::function<std::unique_ptr<IFirmwareDialog>(QWidget* parent, CDeviceBase& device)>
+            firmware;
     };
 
     struct Setup {
@@ -173,8 +180,8 @@ private:
     bool m_initialised = false;
     bool m_enlarged = false;
     QSize m_initialSize;
-    int32_t m_tabLeft = 0;      // px
-    int32_t m_tabRightGap = 0;  // px from the client's right edge
-    int32_t m_tabBottomGap = 0; // px from the client's bottom edge
+    int32_t m_tabLeft = 0;                 // px
+    int32_t m_tabRightGap = 0;             // px from the client's right edge
+    int32_t m_tabBottomGap = 0;            // px from the client's bottom edge
     std::vector<int32_t> m_hiddenByLayout; // controls the enlarged layout hid
 };

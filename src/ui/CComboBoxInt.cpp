@@ -33,7 +33,9 @@ bool CComboBoxInt::SetCurSel(int32_t index) {
     return true;
 }
 
-int32_t CComboBoxInt::GetSelectedData(int32_t fallback) const { return GetItemData(currentIndex(), fallback); }
+int32_t CComboBoxInt::GetSelectedData(int32_t fallback) const {
+    return GetItemData(currentIndex(), fallback);
+}
 
 bool CComboBoxInt::SelectData(int32_t value) {
     const int index = findData(QVariant(static_cast<int>(value)));

@@ -13,11 +13,17 @@ CDialogBase::CDialogBase(QWidget* parent)
     : QDialog(parent)
     , m_poster(std::make_unique<CEventPoster>(this)) {}
 
-CDialogBase::~CDialogBase() { StopPosting(); }
+CDialogBase::~CDialogBase() {
+    StopPosting();
+}
 
-void CDialogBase::StopPosting() { m_poster->Close(); }
+void CDialogBase::StopPosting() {
+    m_poster->Close();
+}
 
-void CDialogBase::RegisterControl(int32_t id, QWidget* control) { m_controls[id] = control; }
+void CDialogBase::RegisterControl(int32_t id, QWidget* control) {
+    m_controls[id] = control;
+}
 
 QWidget* CDialogBase::GetDlgItem(int32_t id) const {
     const auto it = m_controls.find(id);
@@ -123,8 +129,8 @@ void CDialogBase::KillTimer(uint32_t id) {
 
 DialogUnits CDialogBase::UnitsForFont(const QFont& font) {
     const QFontMetrics metrics(font);
-    const int width =
-        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int width = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     return DialogUnits(DialogUnits::BaseXFromAlphabetWidth(width), metrics.height());
 }
 

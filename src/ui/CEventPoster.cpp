@@ -7,7 +7,9 @@
 CEventPoster::CEventPoster(QObject* target)
     : m_target(target) {}
 
-CEventPoster::~CEventPoster() { Close(); }
+CEventPoster::~CEventPoster() {
+    Close();
+}
 
 bool CEventPoster::Post(uint32_t message, int32_t wParam, int32_t lParam) {
     std::lock_guard lock(m_lock);
@@ -28,5 +30,6 @@ int32_t CEventPoster::DeviceCallback(int32_t event, int32_t value, void* poster)
     if (poster == nullptr) {
         return 0;
     }
-    return static_cast<CEventPoster*>(poster)->Post(CWindowMessage::kDeviceEvent, event, value) ? 1 : 0;
+    return static_cast<CEventPoster*>(poster)->Post(CWindowMessage::kDeviceEvent, event, value) ? 1
+                                                                                                : 0;
 }

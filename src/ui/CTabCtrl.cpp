@@ -7,7 +7,9 @@
 namespace {
 
 // Titles are shown as they are: '&' is not a mnemonic marker here.
-QString Escaped(QString title) { return title.replace('&', QStringLiteral("&&")); }
+QString Escaped(QString title) {
+    return title.replace('&', QStringLiteral("&&"));
+}
 
 } // namespace
 
@@ -44,9 +46,13 @@ QString CTabCtrl::GetItemText(int32_t index) const {
     return m_bar->tabText(index).replace(QStringLiteral("&&"), QStringLiteral("&"));
 }
 
-int32_t CTabCtrl::GetItemCount() const { return m_bar->count(); }
+int32_t CTabCtrl::GetItemCount() const {
+    return m_bar->count();
+}
 
-int32_t CTabCtrl::GetCurSel() const { return m_bar->currentIndex(); }
+int32_t CTabCtrl::GetCurSel() const {
+    return m_bar->currentIndex();
+}
 
 bool CTabCtrl::SetCurSel(int32_t index) {
     if (index < 0 || index >= m_bar->count()) {
@@ -58,9 +64,13 @@ bool CTabCtrl::SetCurSel(int32_t index) {
     return true;
 }
 
-int32_t CTabCtrl::StripHeight() const { return m_bar->sizeHint().height(); }
+int32_t CTabCtrl::StripHeight() const {
+    return m_bar->sizeHint().height();
+}
 
-QRect CTabCtrl::TabRect(int32_t index) const { return m_bar->tabRect(index).translated(m_bar->pos()); }
+QRect CTabCtrl::TabRect(int32_t index) const {
+    return m_bar->tabRect(index).translated(m_bar->pos());
+}
 
 void CTabCtrl::resizeEvent(QResizeEvent* event) {
     m_bar->setGeometry(0, 0, width(), m_bar->sizeHint().height());

@@ -18,7 +18,8 @@ QString Filter(const FileDialogSpec& spec) {
 
 QString WithExtension(QString path, const FileDialogSpec& spec) {
     if (!path.isEmpty() && !spec.defaultExtension.isEmpty() && QFileInfo(path).suffix().isEmpty()) {
-        path += spec.defaultExtension.startsWith('.') ? spec.defaultExtension : "." + spec.defaultExtension;
+        path += spec.defaultExtension.startsWith('.') ? spec.defaultExtension
+                                                      : "." + spec.defaultExtension;
     }
     return path;
 }
@@ -30,9 +31,14 @@ IUiServices& UiServices() {
     return g_services != nullptr ? *g_services : toolkit;
 }
 
-void SetUiServices(IUiServices* services) { g_services = services; }
+void SetUiServices(IUiServices* services) {
+    g_services = services;
+}
 
-int32_t CUiServices::MessageBox(QWidget* parent, const QString& text, const QString& caption, uint32_t type) {
+int32_t CUiServices::MessageBox(QWidget* parent,
+                                const QString& text,
+                                const QString& caption,
+                                uint32_t type) {
     QMessageBox box(parent);
     box.setText(text);
     box.setWindowTitle(caption);
@@ -82,13 +88,18 @@ QString CUiServices::GetOpenFileName(QWidget* parent, const FileDialogSpec& spec
 QString CUiServices::GetSaveFileName(QWidget* parent, const FileDialogSpec& spec) {
     const QFileDialog::Options options =
         spec.promptOverwrite ? QFileDialog::Options() : QFileDialog::DontConfirmOverwrite;
-    return WithExtension(QFileDialog::getSaveFileName(parent, spec.title, spec.fileName, Filter(spec), nullptr, options),
+    return WithExtension(QFileDialog::getSaveFileName(
+                             parent, spec.title, spec.fileName, Filter(spec), nullptr, options),
                          spec);
 }
 
-int32_t CUiServices::RunModal(QDialog& dialog) { return dialog.exec(); }
+int32_t CUiServices::RunModal(QDialog& dialog) {
+    return dialog.exec();
+}
 
-QAction* CUiServices::TrackPopupMenu(QMenu& menu, const QPoint& globalPos) { return menu.exec(globalPos); }
+QAction* CUiServices::TrackPopupMenu(QMenu& menu, const QPoint& globalPos) {
+    return menu.exec(globalPos);
+}
 
 void CUiServices::Beep(uint32_t, uint32_t) {
     // The toolkit's bell has neither pitch nor length.

@@ -44,8 +44,8 @@ public:
 
     // Shows text with the buttons and icon of type; returns the button
     // pressed (kIdOk, kIdCancel, kIdYes, kIdNo).
-    virtual int32_t MessageBox(QWidget* parent, const QString& text, const QString& caption,
-                               uint32_t type) = 0;
+    virtual int32_t
+    MessageBox(QWidget* parent, const QString& text, const QString& caption, uint32_t type) = 0;
     // The chosen path, or "" when cancelled.
     virtual QString GetOpenFileName(QWidget* parent, const FileDialogSpec& spec) = 0;
     virtual QString GetSaveFileName(QWidget* parent, const FileDialogSpec& spec) = 0;

@@ -1,6 +1,6 @@
+#include "ui/CDialogBase.h"
 #include "device/CDeviceBase.h"
 #include "foundation/CTextTable.h"
-#include "ui/CDialogBase.h"
 #include "ui/CWindowMessage.h"
 
 #include <QGroupBox>
@@ -36,7 +36,9 @@ protected:
         messages.push_back({message, w, l, QThread::currentThread() == thread()});
         CDialogBase::OnMessage(message, w, l);
     }
-    void OnDeviceEvent(int32_t event, int32_t value) override { deviceEvents.emplace_back(event, value); }
+    void OnDeviceEvent(int32_t event, int32_t value) override {
+        deviceEvents.emplace_back(event, value);
+    }
     void OnTimer(uint32_t id) override {
         timers.push_back(id);
         if (onTimer) {
@@ -57,7 +59,8 @@ TEST(CDialogBase, CaptionsFromTheTextTableSkipMissingControls) {
     dialog.RegisterControl(1044, edit);
     CTextTable table;
     table.SetLanguage(CTextTable::kEnglish);
-    const CTextTable::ControlText pairs[] = {{1021, 46}, {9999, 47}, {1150, 60}, {1172, 82}, {1044, 12}};
+    const CTextTable::ControlText pairs[] = {
+        {1021, 46}, {9999, 47}, {1150, 60}, {1172, 82}, {1044, 12}};
     table.SetControlTexts(&dialog, pairs);
     EXPECT_EQ(button->text(), "Set Param");
     EXPECT_EQ(label->text(), "State:");

@@ -1,6 +1,6 @@
+#include "app/CTurbexApp.h"
 #include "Fakes.h"
 #include "SimRig.h"
-#include "app/CTurbexApp.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -73,7 +73,8 @@ bool RunsWith(const QStringList& arguments) {
     }
     const bool ended = process.waitForFinished(1500);
     if (ended) {
-        ADD_FAILURE() << "turbex ended with " << process.exitCode() << ": " << process.readAll().toStdString();
+        ADD_FAILURE() << "turbex ended with " << process.exitCode() << ": "
+                      << process.readAll().toStdString();
     }
     process.kill();
     process.waitForFinished(5000);
@@ -82,7 +83,8 @@ bool RunsWith(const QStringList& arguments) {
 
 TEST(CTurbexApp, CommandLineArgumentsAreIgnored) {
     EXPECT_TRUE(RunsWith({}));
-    EXPECT_TRUE(RunsWith({"--help", "-platform", "xcb", "-style", "nonexistent", "engine_cfg.txt"}));
+    EXPECT_TRUE(
+        RunsWith({"--help", "-platform", "xcb", "-style", "nonexistent", "engine_cfg.txt"}));
 }
 
 } // namespace

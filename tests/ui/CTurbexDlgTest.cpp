@@ -23,12 +23,15 @@ constexpr uint16_t kUs = 0x0409;
 constexpr uint16_t kGermany = 0x0407;
 
 // Value controls of the status panel (all but the learned throttle points).
-const int32_t kStatusValues[] = {1004, 1023, 1024, 1026, 1030, 1031, 1032, 1033, 1035, 1037, 1038, 1039,
-                                 1040, 1041, 1043, 1044, 1045, 1046, 1047, 1048, 1049, 1050, 1051, 1052,
-                                 1053, 1054, 1055, 1056, 1057, 1058, 1059, 1060, 1061, 1069, 1070};
+const int32_t kStatusValues[] = {1004, 1023, 1024, 1026, 1030, 1031, 1032, 1033, 1035,
+                                 1037, 1038, 1039, 1040, 1041, 1043, 1044, 1045, 1046,
+                                 1047, 1048, 1049, 1050, 1051, 1052, 1053, 1054, 1055,
+                                 1056, 1057, 1058, 1059, 1060, 1061, 1069, 1070};
 const int32_t kThrottleReadouts[] = {1025, 1029, 1036};
 
-std::string TableText(int32_t number, int32_t language) { return CTextTable::GetText(number, language); }
+std::string TableText(int32_t number, int32_t language) {
+    return CTextTable::GetText(number, language);
+}
 
 void Click(CTurbexDlg& w, int32_t id) {
     auto* button = w.Control<QPushButton>(id);
@@ -108,7 +111,11 @@ TEST(CTurbexDlg, LanguageFollowsTheSystemLanguageAtStart) {
         int32_t language;
         const char* button;
     } cases[] = {
-        {kPrc, 0, "English"}, {kHongKong, 0, "English"}, {kTaiwan, 1, "中文"}, {kUs, 1, "中文"}, {kGermany, 1, "中文"},
+        {kPrc, 0, "English"},
+        {kHongKong, 0, "English"},
+        {kTaiwan, 1, "中文"},
+        {kUs, 1, "中文"},
+        {kGermany, 1, "中文"},
     };
     const uint16_t port = SimRig::DeadPort();
     for (const auto& c : cases) {
@@ -141,12 +148,15 @@ TEST(CTurbexDlg, LanguageSwitchRecaptionsAll49ControlsAndTheTabs) {
     ASSERT_EQ(list.size(), 49u);
     const auto expectCaptions = [&](int32_t language) {
         for (const auto& pair : list) {
-            EXPECT_EQ(rig.Text(pair.controlId), TableText(pair.textNumber, language)) << pair.controlId;
+            EXPECT_EQ(rig.Text(pair.controlId), TableText(pair.textNumber, language))
+                << pair.controlId;
         }
         EXPECT_EQ(rig.Text(CTurbexDlg::kLanguage), language == 1 ? "中文" : "English");
         const int32_t tabTitles[] = {54, 56, 55, 57, 58};
         for (int32_t i = 0; i < 5; ++i) {
-            EXPECT_EQ(rig.w().Tab()->GetItemText(i).toStdString(), TableText(tabTitles[i], language)) << i;
+            EXPECT_EQ(rig.w().Tab()->GetItemText(i).toStdString(),
+                      TableText(tabTitles[i], language))
+                << i;
         }
     };
     Click(rig.w(), CTurbexDlg::kLanguage);
@@ -154,7 +164,8 @@ TEST(CTurbexDlg, LanguageSwitchRecaptionsAll49ControlsAndTheTabs) {
     EXPECT_EQ(rig.w().Tab()->GetItemText(1).toStdString(), "历史记录");
     Click(rig.w(), CTurbexDlg::kLanguage);
     expectCaptions(1);
-    EXPECT_EQ(rig.w().Tab()->GetItemText(1).toStdString(), "Historic records "); // trailing blank kept
+    EXPECT_EQ(rig.w().Tab()->GetItemText(1).toStdString(),
+              "Historic records "); // trailing blank kept
     EXPECT_EQ(rig.w().Tab()->GetItemText(4).toStdString(), "KVRW");
     // '&' is shown, not taken as a mnemonic marker.
     EXPECT_EQ(rig.w().Tab()->Bar()->tabText(2).toStdString(), "RPM vs EGT&&Thrust&&Pump");
@@ -271,13 +282,14 @@ TEST(CTurbexDlg, StatusPanelShowsTheItemGenerationEngine) {
     poll.join();
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.Text(1023) == "23"; }));
     const std::pair<int32_t, const char*> expected[] = {
-        {1044, "Running"},      {1051, "41"},           {1030, "5.1"},   {1031, "11.8"},   {1033, "2.35"},
-        {1038, "95.400"},       {1057, "512"},          {1069, "1024"},  {1024, "Normally"}, {1037, "Run"},
-        {1039, "30000"},        {1040, "40"},           {1049, "13.9"},  {1035, ""},       {1047, "BLDC Motor"},
-        {1026, "Unsupport"},    {1041, "Run"},          {1043, "22500"}, {1046, "44"},     {1045, "TCU:1.4.17"},
-        {1054, "120"},          {1056, "35"},           {1052, "Run"},   {1053, "12300"},  {1058, "38"},
-        {1032, "1500"},         {1055, "1100"},         {1059, "19"},    {1060, "0.250"},  {1061, "0.082"},
-        {1070, "1"},
+        {1044, "Running"},  {1051, "41"},     {1030, "5.1"},        {1031, "11.8"},
+        {1033, "2.35"},     {1038, "95.400"}, {1057, "512"},        {1069, "1024"},
+        {1024, "Normally"}, {1037, "Run"},    {1039, "30000"},      {1040, "40"},
+        {1049, "13.9"},     {1035, ""},       {1047, "BLDC Motor"}, {1026, "Unsupport"},
+        {1041, "Run"},      {1043, "22500"},  {1046, "44"},         {1045, "TCU:1.4.17"},
+        {1054, "120"},      {1056, "35"},     {1052, "Run"},        {1053, "12300"},
+        {1058, "38"},       {1032, "1500"},   {1055, "1100"},       {1059, "19"},
+        {1060, "0.250"},    {1061, "0.082"},  {1070, "1"},
     };
     for (const auto& [id, text] : expected) {
         EXPECT_EQ(rig.Text(id), text) << id;
@@ -298,12 +310,13 @@ TEST(CTurbexDlg, StatusPanelShowsTheBlockGenerationEngine) {
     rig.Notify(301);
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.Text(1023) == "12"; }));
     const std::pair<int32_t, const char*> expected[] = {
-        {1044, "Stop"},      {1051, "???"},    {1030, "5.0"},  {1031, "7.4"},       {1033, "-0.01"},
-        {1038, "100.000"},   {1057, "-3"},     {1069, "0"},    {1024, "Unsupport"}, {1037, ""},
-        {1039, ""},          {1040, ""},       {1049, ""},     {1047, "DC Motor"},  {1026, "Unsupport"},
-        {1041, ""},          {1043, ""},       {1046, ""},     {1045, "Unsupport"}, {1054, ""},
-        {1056, ""},          {1052, "Unsupport"}, {1053, ""},  {1058, ""},          {1032, "1010"},
-        {1055, "2000"},
+        {1044, "Stop"},      {1051, "???"},       {1030, "5.0"},       {1031, "7.4"},
+        {1033, "-0.01"},     {1038, "100.000"},   {1057, "-3"},        {1069, "0"},
+        {1024, "Unsupport"}, {1037, ""},          {1039, ""},          {1040, ""},
+        {1049, ""},          {1047, "DC Motor"},  {1026, "Unsupport"}, {1041, ""},
+        {1043, ""},          {1046, ""},          {1045, "Unsupport"}, {1054, ""},
+        {1056, ""},          {1052, "Unsupport"}, {1053, ""},          {1058, ""},
+        {1032, "1010"},      {1055, "2000"},
     };
     for (const auto& [id, text] : expected) {
         EXPECT_EQ(rig.Text(id), text) << id;
@@ -319,7 +332,8 @@ TEST(CTurbexDlg, UnplugTurnsBothLampsRedWithAllValuesCleared) {
     rig.ecu->texts = {{1, "1900"}, {2, "1100"}, {3, "1250"}};
     rig.Notify(301);
     rig.Notify(302);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.Text(1025) == "1900" && rig.Text(1023) == "23"; }));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return rig.Text(1025) == "1900" && rig.Text(1023) == "23"; }));
     EXPECT_EQ(rig.Text(1036), "1100");
     EXPECT_EQ(rig.Text(1029), "1250");
     rig.w().OnSetParam(); // the settings dialog exists and is open
@@ -328,9 +342,12 @@ TEST(CTurbexDlg, UnplugTurnsBothLampsRedWithAllValuesCleared) {
     // that briefly comes up again while the bridge goes away may delay the
     // USB lamp, so only the end state is certain.
     sim.bridge.Stop();
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        return rig.Lamp(CTurbexDlg::kUsbLamp) == kRedLamp && rig.Lamp(CTurbexDlg::kDeviceLamp) == kRedLamp;
-    }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return rig.Lamp(CTurbexDlg::kUsbLamp) == kRedLamp &&
+                   rig.Lamp(CTurbexDlg::kDeviceLamp) == kRedLamp;
+        },
+        10000));
     for (int32_t id : kStatusValues) {
         EXPECT_EQ(rig.Text(id), "") << id;
     }
@@ -431,7 +448,8 @@ TEST(CTurbexDlg, ParametersSetReadoutsScalesAndRanges) {
     MainWindowRig rig(sim.bridge.GetPort(), kUs);
     ASSERT_TRUE(rig.WaitOnline());
     rig.w().OnSetParam();
-    rig.ecu->texts = {{1, "1950"}, {2, "1050"}, {3, "1200"}, {13, "850"}, {52, "35000"}, {53, "120000"}};
+    rig.ecu->texts = {
+        {1, "1950"}, {2, "1050"}, {3, "1200"}, {13, "850"}, {52, "35000"}, {53, "120000"}};
     rig.ecu->live.pump_voltage = 4.2f;
     rig.Notify(302);
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.Text(1025) == "1950"; }));
@@ -465,9 +483,12 @@ TEST(CTurbexDlg, EventTableForwardsTransferRecordAndSimulatorEvents) {
     RecordingPanel* simulator = rig.Page(CTurbexDlg::kPanelSimulate);
     ASSERT_TRUE(QTest::qWaitFor([&] { return simulator->Has("ground support"); }));
     const std::vector<std::string> firmware(rig.dialogs.begin(), rig.dialogs.end());
-    const std::vector<std::string> expected = {"firmware progress 0",  "firmware progress 40",
-                                               "firmware progress 0",  "firmware finished ok",
-                                               "firmware progress 0",  "firmware finished failed"};
+    const std::vector<std::string> expected = {"firmware progress 0",
+                                               "firmware progress 40",
+                                               "firmware progress 0",
+                                               "firmware finished ok",
+                                               "firmware progress 0",
+                                               "firmware finished failed"};
     EXPECT_EQ(firmware, expected);
     const std::vector<std::string> trackLog = {"records", "loading on", "loading off"};
     EXPECT_EQ(track->log, trackLog);
@@ -489,8 +510,17 @@ TEST(CTurbexDlg, LearningMenuSendsTheLearningCommands) {
         int item;
         int command; // 0: nothing sent
     } cases[] = {
-        {0, 0, 2}, {0, 1, 0}, {0, 2, 0}, {0, 3, 0}, {0, 4, 0}, {0, -1, 0},
-        {1, 0, 3}, {1, 1, 6}, {1, 2, 5}, {1, 3, 4}, {1, 4, 0},
+        {0, 0, 2},
+        {0, 1, 0},
+        {0, 2, 0},
+        {0, 3, 0},
+        {0, 4, 0},
+        {0, -1, 0},
+        {1, 0, 3},
+        {1, 1, 6},
+        {1, 2, 5},
+        {1, 3, 4},
+        {1, 4, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "learning " << c.learning << " item " << c.item);
@@ -499,7 +529,8 @@ TEST(CTurbexDlg, LearningMenuSendsTheLearningCommands) {
         services.menuChoice = c.item;
         Click(rig.w(), CTurbexDlg::kLearn);
         ASSERT_EQ(services.lastMenu.size(), 5u);
-        EXPECT_EQ(services.lastMenu[0].text.toStdString(), c.learning ? "Stop learn" : "Start learn");
+        EXPECT_EQ(services.lastMenu[0].text.toStdString(),
+                  c.learning ? "Stop learn" : "Start learn");
         EXPECT_EQ(services.lastMenu[1].text.toStdString(), "Throttle.Max");
         EXPECT_EQ(services.lastMenu[2].text.toStdString(), "Throttle.Idle");
         EXPECT_EQ(services.lastMenu[3].text.toStdString(), "Throttle.Min");
@@ -523,8 +554,13 @@ TEST(CTurbexDlg, KvrwUnlocksTheEngineeringTabOnlyWithTheWordInAnyCase) {
         bool ok; // OK pressed (else cancel)
         bool unlocks;
     } cases[] = {
-        {"kvrw", true, true},  {"KVRW", true, true},  {"KvRw", true, true}, {"kvrw", false, false},
-        {"kvr", true, false},  {"kvrw ", true, false}, {"", true, false},
+        {"kvrw", true, true},
+        {"KVRW", true, true},
+        {"KvRw", true, true},
+        {"kvrw", false, false},
+        {"kvr", true, false},
+        {"kvrw ", true, false},
+        {"", true, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << '"' << c.typed << "\" ok " << c.ok);
@@ -533,7 +569,9 @@ TEST(CTurbexDlg, KvrwUnlocksTheEngineeringTabOnlyWithTheWordInAnyCase) {
             auto& password = static_cast<CDialogPassword&>(d);
             EXPECT_TRUE(password.GetPassword().isEmpty()); // a fresh prompt each time
             password.Edit()->setText(QString::fromUtf8(c.typed));
-            password.Control<QPushButton>(c.ok ? CDialogPassword::kIdOk : CDialogPassword::kIdCancel)->click();
+            password
+                .Control<QPushButton>(c.ok ? CDialogPassword::kIdOk : CDialogPassword::kIdCancel)
+                ->click();
             return d.result();
         };
         MainWindowRig rig(SimRig::DeadPort(), kUs);
@@ -580,8 +618,12 @@ TEST(CTurbexDlg, TestDialogsAreCreatedOnFirstUseAndShownAgain) {
     Click(rig.w(), CTurbexDlg::kTestEngine);
     rig.w().OnEcuTest();
     rig.w().OnTcuTest();
-    const std::vector<std::string> expected = {"create test 139", "test 139 show", "test 139 show",
-                                               "create test 145", "test 145 show", "create test 146",
+    const std::vector<std::string> expected = {"create test 139",
+                                               "test 139 show",
+                                               "test 139 show",
+                                               "create test 145",
+                                               "test 145 show",
+                                               "create test 146",
                                                "test 146 show"};
     EXPECT_EQ(rig.dialogs, expected);
     // Going offline resets all three; a language switch re-captions the
@@ -621,7 +663,9 @@ TEST(CTurbexDlg, CalibrationComboAndButton) {
 
 // --- layout --------------------------------------------------------------------
 
-QRect Geometry(CTurbexDlg& w, int32_t id) { return w.GetDlgItem(id)->geometry(); }
+QRect Geometry(CTurbexDlg& w, int32_t id) {
+    return w.GetDlgItem(id)->geometry();
+}
 
 TEST(CTurbexDlg, LayoutSwitchEnlargesThePagesAndRestores) {
     MainWindowRig rig(SimRig::DeadPort(), kUs);

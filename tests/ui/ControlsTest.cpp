@@ -24,7 +24,9 @@ public:
     }
 };
 
-QColor PixelAt(QWidget& w, QPoint p) { return w.grab().toImage().pixelColor(p); }
+QColor PixelAt(QWidget& w, QPoint p) {
+    return w.grab().toImage().pixelColor(p);
+}
 
 TEST(CColorFlag, RedAtConstructionThenTheColourSet) {
     CColorFlag flag;
@@ -50,7 +52,7 @@ TEST(CColorEdit, AlarmColoursBackgroundAndFrame) {
     EXPECT_EQ(edit.GetAlarm(), 1);
     EXPECT_EQ(edit.BackgroundColor(), QColor(255, 200, 200));
     EXPECT_EQ(edit.palette().color(QPalette::Text), QColor(Qt::black));
-    EXPECT_EQ(PixelAt(edit, {0, 0}), QColor(255, 0, 0));   // red frame
+    EXPECT_EQ(PixelAt(edit, {0, 0}), QColor(255, 0, 0)); // red frame
     EXPECT_EQ(PixelAt(edit, {79, 21}), QColor(255, 0, 0));
     EXPECT_EQ(PixelAt(edit, {70, 11}), QColor(255, 200, 200)); // light red inside
     edit.SetAlarm(0);

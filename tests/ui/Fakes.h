@@ -90,7 +90,8 @@ public:
     ScriptedUiServices() { SetUiServices(this); }
     ~ScriptedUiServices() override { SetUiServices(nullptr); }
 
-    int32_t MessageBox(QWidget*, const QString& text, const QString& caption, uint32_t type) override {
+    int32_t
+    MessageBox(QWidget*, const QString& text, const QString& caption, uint32_t type) override {
         boxes.push_back({text, caption, type});
         return boxAnswer;
     }
@@ -114,7 +115,9 @@ public:
         // A real menu does not let a disabled item or a separator be chosen.
         return chosen->isEnabled() && !chosen->isSeparator() ? chosen : nullptr;
     }
-    void Beep(uint32_t frequency, uint32_t duration) override { beeps.emplace_back(frequency, duration); }
+    void Beep(uint32_t frequency, uint32_t duration) override {
+        beeps.emplace_back(frequency, duration);
+    }
 };
 
 // One page that implements every feeding interface and logs the calls.
@@ -149,7 +152,9 @@ public:
         faultColor = color;
         log.push_back("fault");
     }
-    void SetAlternator(bool shown, float volts) override { log.push_back(Fmt("alternator %d %.1f", shown, volts)); }
+    void SetAlternator(bool shown, float volts) override {
+        log.push_back(Fmt("alternator %d %.1f", shown, volts));
+    }
     void SetEgtBarScale(int32_t v) override { log.push_back(Fmt("egt scale %d", v)); }
     void SetRpmBarScale(int32_t v) override { log.push_back(Fmt("rpm scale %d", v)); }
     void SetPumpVoltageScale(int32_t v) override { log.push_back(Fmt("pump scale %d", v)); }

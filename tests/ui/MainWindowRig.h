@@ -30,7 +30,9 @@ struct MainWindowRig {
         setup.systemLangId = langId;
         if (withPages) {
             setup.parts.panel = [](int32_t, QWidget* parent) { return new RecordingPanel(parent); };
-            setup.parts.settings = [this](QWidget*) { return std::make_unique<RecordingDialog>(&dialogs, "settings"); };
+            setup.parts.settings = [this](QWidget*) {
+                return std::make_unique<RecordingDialog>(&dialogs, "settings");
+            };
             setup.parts.testDialog = [this](int32_t id, QWidget*) {
                 dialogs.push_back("create test " + std::to_string(id));
                 return std::make_unique<RecordingDialog>(&dialogs, "test " + std::to_string(id));
@@ -48,13 +50,16 @@ struct MainWindowRig {
         const CColorFlag* flag = window->Control<CColorFlag>(id);
         return flag != nullptr ? flag->GetColor() : QColor();
     }
-    RecordingPanel* Page(int32_t slot) const { return dynamic_cast<RecordingPanel*>(window->Panel(slot)); }
+    RecordingPanel* Page(int32_t slot) const {
+        return dynamic_cast<RecordingPanel*>(window->Panel(slot));
+    }
     bool Has(const std::string& entry) const {
         return std::find(dialogs.begin(), dialogs.end(), entry) != dialogs.end();
     }
     // Waits until the device is online (both lamps green).
     bool WaitOnline() {
-        return QTest::qWaitFor([this] { return Lamp(CTurbexDlg::kDeviceLamp) == QColor(0, 255, 0); }, 10000);
+        return QTest::qWaitFor(
+            [this] { return Lamp(CTurbexDlg::kDeviceLamp) == QColor(0, 255, 0); }, 10000);
     }
     void Notify(int32_t event, int32_t value = 0) { (void)window->Device().Notify(event, value); }
 };

@@ -66,9 +66,11 @@ TEST(Screenshot, MainWindowOnlineInEnglishAndChinese) {
         rig.ecu->texts = {{1, "1950"}, {2, "1050"}, {3, "1200"}};
         rig.Notify(301);
         rig.Notify(302);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return rig.Text(1025) == "1950" && rig.Text(1023) == "23"; }));
-        const QString path = QDir(QString::fromUtf8(dir))
-                                 .filePath(langId == 0x0804 ? "turbex_main_zh.png" : "turbex_main_en.png");
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return rig.Text(1025) == "1950" && rig.Text(1023) == "23"; }));
+        const QString path =
+            QDir(QString::fromUtf8(dir))
+                .filePath(langId == 0x0804 ? "turbex_main_zh.png" : "turbex_main_en.png");
         const QPixmap picture = rig.w().grab();
         ASSERT_FALSE(picture.isNull());
         ASSERT_TRUE(picture.save(path, "PNG")) << path.toStdString();

@@ -2,4 +2,6 @@
 
 #include "app/CTurbexApp.h"
 
-int main(int argc, char** argv) { return TurbexMain(argc, argv); }
+int main(int argc, char** argv) {
+    return TurbexMain(argc, argv);
+}

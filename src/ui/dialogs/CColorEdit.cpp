@@ -29,7 +29,8 @@ QColor CColorEdit::FrameColor() const {
 void CColorEdit::ChooseBackground() {
     // The system colour is read each time, so a colour scheme changed since
     // construction is followed when the alarm clears.
-    m_background = m_alarm != 0 ? QColor::fromRgb(kAlarmColor) : QApplication::palette().color(QPalette::Button);
+    m_background = m_alarm != 0 ? QColor::fromRgb(kAlarmColor)
+                                : QApplication::palette().color(QPalette::Button);
     QPalette p = palette();
     p.setColor(QPalette::Base, m_background);
     p.setColor(QPalette::Text, Qt::black);

@@ -19,7 +19,15 @@ int32_t DialogUnits::BaseXFromAlphabetWidth(int32_t width52) {
     return (width52 / 26 + 1) / 2;
 }
 
-int32_t DialogUnits::X(int32_t dlu) const { return MulDiv(dlu, m_baseX, 4); }
-int32_t DialogUnits::Y(int32_t dlu) const { return MulDiv(dlu, m_baseY, 8); }
-int32_t DialogUnits::ReferenceX(int32_t pixels) const { return MulDiv(pixels, m_baseX, kReferenceBaseX); }
-int32_t DialogUnits::ReferenceY(int32_t pixels) const { return MulDiv(pixels, m_baseY, kReferenceBaseY); }
+int32_t DialogUnits::X(int32_t dlu) const {
+    return MulDiv(dlu, m_baseX, 4);
+}
+int32_t DialogUnits::Y(int32_t dlu) const {
+    return MulDiv(dlu, m_baseY, 8);
+}
+int32_t DialogUnits::ReferenceX(int32_t pixels) const {
+    return MulDiv(pixels, m_baseX, kReferenceBaseX);
+}
+int32_t DialogUnits::ReferenceY(int32_t pixels) const {
+    return MulDiv(pixels, m_baseY, kReferenceBaseY);
+}

@@ -16,15 +16,15 @@ struct EcuLiveView {
     int32_t displayed_egt = 0; // °C, EGT plus the parameter block's correction
 
     // --- state box ---------------------------------------------------------
-    uint8_t cpu_load = 0;           // %
-    uint8_t engine_state = 0;       // ECU state code 0..15
-    int32_t cpu_temperature = -60;  // °C; below -59: not reported ("???")
-    float rc_voltage = 0;           // V
-    float battery_voltage = 0;      // V
-    float current = 0;              // A
-    uint32_t air_pressure = 0;      // Pa
-    int32_t altitude = 0;           // m
-    uint32_t record_storage = 0;    // shown as "Records Number"
+    uint8_t cpu_load = 0;          // %
+    uint8_t engine_state = 0;      // ECU state code 0..15
+    int32_t cpu_temperature = -60; // °C; below -59: not reported ("???")
+    float rc_voltage = 0;          // V
+    float battery_voltage = 0;     // V
+    float current = 0;             // A
+    uint32_t air_pressure = 0;     // Pa
+    int32_t altitude = 0;          // m
+    uint32_t record_storage = 0;   // shown as "Records Number"
 
     // --- engine, for the charts --------------------------------------------
     int32_t engine_rpm = 0;
@@ -56,9 +56,9 @@ struct EcuLiveView {
     int16_t ignition_pump_temperature = 0; // °C
 
     // --- fuel box ----------------------------------------------------------
-    int16_t fuel_temperature = 0;   // °C
-    float fuel_pressure = 0;        // MPa
-    float combustion_pressure = 0;  // MPa
+    int16_t fuel_temperature = 0;  // °C
+    float fuel_pressure = 0;       // MPa
+    float combustion_pressure = 0; // MPa
 
     // --- TCU box -----------------------------------------------------------
     bool tcu_fitted = false;

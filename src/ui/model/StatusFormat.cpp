@@ -59,12 +59,22 @@ std::vector<StatusValue> StatusFormat::LiveValues(const EcuLiveView* live, int32
 std::vector<StatusValue> StatusFormat::StateGroup(const EcuLiveView* live, int32_t language) {
     std::vector<StatusValue> out;
     if (live == nullptr) {
-        Empty(out, {kState, kCpuUsage, kCpuTemp, kRcVoltage, kPowerVoltage, kCurrent, kPressure, kAltitude});
+        Empty(out,
+              {kState,
+               kCpuUsage,
+               kCpuTemp,
+               kRcVoltage,
+               kPowerVoltage,
+               kCurrent,
+               kPressure,
+               kAltitude});
         return out;
     }
     out.push_back({kState, DisplayStateText(live->display_state, language)});
     out.push_back({kCpuUsage, Format("%d", live->cpu_load)});
-    out.push_back({kCpuTemp, live->cpu_temperature < -59 ? std::string("???") : Format("%d", live->cpu_temperature)});
+    out.push_back(
+        {kCpuTemp,
+         live->cpu_temperature < -59 ? std::string("???") : Format("%d", live->cpu_temperature)});
     out.push_back({kRcVoltage, Format("%0.1f", static_cast<double>(live->rc_voltage))});
     out.push_back({kPowerVoltage, Format("%0.1f", static_cast<double>(live->battery_voltage))});
     out.push_back({kCurrent, Format("%.2f", static_cast<double>(live->current))});
@@ -98,7 +108,8 @@ std::vector<StatusValue> StatusFormat::AlternatorGroup(const EcuLiveView* live) 
     // side and the currents have no field, so they stay empty.
     Empty(out, {kAltInputVoltage, kAltInputCurrent});
     if (live != nullptr && live->alternator_present) {
-        out.push_back({kAltOutputVoltage, Format("%0.1f", static_cast<double>(live->alternator_voltage))});
+        out.push_back(
+            {kAltOutputVoltage, Format("%0.1f", static_cast<double>(live->alternator_voltage))});
     } else {
         Empty(out, {kAltOutputVoltage});
     }
@@ -116,7 +127,7 @@ std::vector<StatusValue> StatusFormat::MainPumpGroup(const EcuLiveView* live, in
         Empty(out, {kEcuPump, kTcuPump, kPumpState, kPumpRpm, kPumpTemp});
         return out;
     }
-    static constexpr int32_t kEcuPumpText[4] = {97, 98, 99, 97}; // DC, BLDC, Fault, DC
+    static constexpr int32_t kEcuPumpText[4] = {97, 98, 99, 97};  // DC, BLDC, Fault, DC
     static constexpr int32_t kTcuPumpText[4] = {100, 97, 98, 99}; // Unsupport, DC, BLDC, Fault
     out.push_back({kEcuPump, Text(kEcuPumpText[live->ignition_pump_type_a & 3], language)});
     out.push_back({kTcuPump, Text(kTcuPumpText[live->ignition_pump_type_b & 3], language)});
@@ -138,7 +149,10 @@ std::vector<StatusValue> StatusFormat::TcuGroup(const EcuLiveView* live, int32_t
     }
     if (live->tcu_answering) {
         out.push_back({kTcuVersion,
-                       Format("TCU:%d.%d.%d", live->tcu_version[0], live->tcu_version[1], live->tcu_version[2])});
+                       Format("TCU:%d.%d.%d",
+                              live->tcu_version[0],
+                              live->tcu_version[1],
+                              live->tcu_version[2])});
     } else {
         out.push_back({kTcuVersion, Text(live->tcu_fitted ? 88 : 87, language)});
     }
@@ -151,7 +165,8 @@ std::vector<StatusValue> StatusFormat::TcuGroup(const EcuLiveView* live, int32_t
     return out;
 }
 
-std::vector<StatusValue> StatusFormat::IgnitionPumpGroup(const EcuLiveView* live, int32_t language) {
+std::vector<StatusValue> StatusFormat::IgnitionPumpGroup(const EcuLiveView* live,
+                                                         int32_t language) {
     std::vector<StatusValue> out;
     if (live == nullptr) {
         Empty(out, {kIgnPumpState, kIgnPumpRpm, kIgnPumpTemp});
@@ -205,7 +220,8 @@ std::vector<StatusValue> StatusFormat::LearnedThrottle(const std::string& maximu
     return {{kThrottleMax, maximum}, {kThrottleMin, minimum}, {kThrottleIdle, idle}};
 }
 
-std::string StatusFormat::Version(bool bootLoader, int32_t version1, int32_t version2, int32_t version3) {
+std::string
+StatusFormat::Version(bool bootLoader, int32_t version1, int32_t version2, int32_t version3) {
     return bootLoader ? Format("BOOT:V%d.%02d", version1, version2)
                       : Format("APP:V%d.%02d.%02d", version1, version2, version3);
 }

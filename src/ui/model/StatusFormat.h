@@ -64,15 +64,21 @@ public:
     // Every value refreshed from the live state (all groups but the learned
     // throttle points): null live means nothing is connected, and every one
     // of them is "".
-    [[nodiscard]] static std::vector<StatusValue> LiveValues(const EcuLiveView* live, int32_t language);
+    [[nodiscard]] static std::vector<StatusValue> LiveValues(const EcuLiveView* live,
+                                                             int32_t language);
 
     // The groups one by one (null: every value of the group "").
-    [[nodiscard]] static std::vector<StatusValue> StateGroup(const EcuLiveView* live, int32_t language);
-    [[nodiscard]] static std::vector<StatusValue> StarterGroup(const EcuLiveView* live, int32_t language);
+    [[nodiscard]] static std::vector<StatusValue> StateGroup(const EcuLiveView* live,
+                                                             int32_t language);
+    [[nodiscard]] static std::vector<StatusValue> StarterGroup(const EcuLiveView* live,
+                                                               int32_t language);
     [[nodiscard]] static std::vector<StatusValue> AlternatorGroup(const EcuLiveView* live);
-    [[nodiscard]] static std::vector<StatusValue> MainPumpGroup(const EcuLiveView* live, int32_t language);
-    [[nodiscard]] static std::vector<StatusValue> TcuGroup(const EcuLiveView* live, int32_t language);
-    [[nodiscard]] static std::vector<StatusValue> IgnitionPumpGroup(const EcuLiveView* live, int32_t language);
+    [[nodiscard]] static std::vector<StatusValue> MainPumpGroup(const EcuLiveView* live,
+                                                                int32_t language);
+    [[nodiscard]] static std::vector<StatusValue> TcuGroup(const EcuLiveView* live,
+                                                           int32_t language);
+    [[nodiscard]] static std::vector<StatusValue> IgnitionPumpGroup(const EcuLiveView* live,
+                                                                    int32_t language);
     [[nodiscard]] static std::vector<StatusValue> RcInputs(const EcuLiveView* live);
     [[nodiscard]] static std::vector<StatusValue> FuelGroup(const EcuLiveView* live);
     [[nodiscard]] static std::vector<StatusValue> Records(const EcuLiveView* live);
@@ -90,8 +96,8 @@ public:
 
     // "APP:V%d.%02d.%02d" (major, minor, patch) or, in boot-loader mode,
     // "BOOT:V%d.%02d" (version 1, version 2).
-    [[nodiscard]] static std::string Version(bool bootLoader, int32_t version1, int32_t version2,
-                                             int32_t version3);
+    [[nodiscard]] static std::string
+    Version(bool bootLoader, int32_t version1, int32_t version2, int32_t version3);
 
     // Text of a display state 0..20 and of an error code 0..19; "" outside.
     [[nodiscard]] static std::string DisplayStateText(int32_t displayState, int32_t language);

@@ -22,13 +22,15 @@ uint16_t SystemLanguage::LangIdFromLocaleName(std::string_view name) {
         name = name.substr(0, cut);
     }
     const std::string n = Lower(name);
-    if (n.size() < 2 || n.compare(0, 2, "zh") != 0 || (n.size() > 2 && n[2] != '_' && n[2] != '-')) {
+    if (n.size() < 2 || n.compare(0, 2, "zh") != 0 ||
+        (n.size() > 2 && n[2] != '_' && n[2] != '-')) {
         return kEnglishUs;
     }
     // The region is the last part; a script part ("Hans", "Hant") may come
     // between.
     const size_t last = n.find_last_of("_-");
-    const std::string region = last == std::string::npos || last < 2 ? std::string() : n.substr(last + 1);
+    const std::string region =
+        last == std::string::npos || last < 2 ? std::string() : n.substr(last + 1);
     if (region == "hk") {
         return kChineseHongKong;
     }

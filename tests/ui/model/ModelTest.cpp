@@ -15,12 +15,24 @@ TEST(SystemLanguage, LocaleNamesToIdentifiers) {
         uint16_t id;
         int32_t language;
     } cases[] = {
-        {"zh_CN", 0x0804, 0},        {"zh_CN.UTF-8", 0x0804, 0},  {"zh_HK", 0x0C04, 0},
-        {"zh_HK.UTF-8", 0x0C04, 0},  {"zh-Hant-HK", 0x0C04, 0},   {"zh_Hans_CN", 0x0804, 0},
-        {"zh", 0x0804, 0},           {"ZH_cn", 0x0804, 0},        {"zh_TW", 0x0404, 1},
-        {"zh_SG", 0x1004, 1},        {"zh_MO", 0x1404, 1},        {"en_US.UTF-8", 0x0409, 1},
-        {"de_DE", 0x0409, 1},        {"C", 0x0409, 1},            {"POSIX", 0x0409, 1},
-        {"", 0x0409, 1},             {"zu_ZA", 0x0409, 1},        {"zhx", 0x0409, 1},
+        {"zh_CN", 0x0804, 0},
+        {"zh_CN.UTF-8", 0x0804, 0},
+        {"zh_HK", 0x0C04, 0},
+        {"zh_HK.UTF-8", 0x0C04, 0},
+        {"zh-Hant-HK", 0x0C04, 0},
+        {"zh_Hans_CN", 0x0804, 0},
+        {"zh", 0x0804, 0},
+        {"ZH_cn", 0x0804, 0},
+        {"zh_TW", 0x0404, 1},
+        {"zh_SG", 0x1004, 1},
+        {"zh_MO", 0x1404, 1},
+        {"en_US.UTF-8", 0x0409, 1},
+        {"de_DE", 0x0409, 1},
+        {"C", 0x0409, 1},
+        {"POSIX", 0x0409, 1},
+        {"", 0x0409, 1},
+        {"zu_ZA", 0x0409, 1},
+        {"zhx", 0x0409, 1},
     };
     for (const auto& c : cases) {
         const uint16_t id = SystemLanguage::LangIdFromLocaleName(c.name);

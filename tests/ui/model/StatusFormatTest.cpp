@@ -23,9 +23,9 @@ std::map<int32_t, std::string> AsMap(const std::vector<StatusValue>& values) {
 
 // Every value control of the status panel except the learned throttle
 // points, the version and the link rate.
-const int32_t kLiveControls[] = {1023, 1024, 1026, 1030, 1031, 1032, 1033, 1035, 1037, 1038, 1039, 1040, 1041,
-                                 1043, 1044, 1045, 1046, 1047, 1048, 1049, 1050, 1051, 1052, 1053, 1054, 1055,
-                                 1056, 1057, 1058, 1059, 1060, 1061, 1069};
+const int32_t kLiveControls[] = {1023, 1024, 1026, 1030, 1031, 1032, 1033, 1035, 1037, 1038, 1039,
+                                 1040, 1041, 1043, 1044, 1045, 1046, 1047, 1048, 1049, 1050, 1051,
+                                 1052, 1053, 1054, 1055, 1056, 1057, 1058, 1059, 1060, 1061, 1069};
 
 TEST(StatusFormat, NothingConnectedLeavesEveryValueEmpty) {
     const auto values = AsMap(StatusFormat::LiveValues(nullptr, kEn));

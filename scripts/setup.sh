@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libhidapi-dev libserialport-dev
+  qt6-base-dev qt6-svg-dev libhidapi-dev libserialport-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wqy-microhei xvfb xauth
   clang libclang-rt-14-dev

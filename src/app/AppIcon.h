@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QIcon>
+
+// The tool's window icon, drawn from the project's own SVG at the sizes the
+// window system asks for (16 to 256 pixels). Null only if the resource is
+// missing from the build.
+[[nodiscard]] QIcon AppIcon();

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+
+// One live sample for the "Real State" chart, filled by the main window from
+// the live state on every telemetry notification (all zero while nothing is
+// connected). 32 bytes.
+struct CLiveSample {
+    uint8_t state = 0;                // ECU state code (stored, not drawn)
+    uint32_t rpm = 0;                 // engine RPM
+    int16_t egt = 0;                  // °C, with the EGT correction
+    uint16_t pump_voltage = 0;        // hundredths of a volt
+    int16_t fuel_temperature = 0;     // °C (stored, not drawn)
+    int32_t battery_millivolts = 0;   // (stored, not drawn)
+    int32_t current_milliamperes = 0; // (stored, not drawn)
+    int32_t altitude = 0;             // m (stored, not drawn)
+    float thrust = 0;                 // kg
+};
+static_assert(sizeof(CLiveSample) == 32, "the live sample is 32 bytes");

@@ -1,0 +1,255 @@
+#include "ui/model/StatusFormat.h"
+
+#include "foundation/CTextTable.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+std::string Format(const char* format, ...) {
+    char buffer[64];
+    va_list args;
+    va_start(args, format);
+    const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    return n < 0 ? std::string() : std::string(buffer);
+}
+
+std::string Text(int32_t number, int32_t language) {
+    return CTextTable::GetText(number, language);
+}
+
+// Texts 101..104 ("Stop", "Start", "Run", "Brake") of a four-valued state.
+std::string RunStateText(int32_t state, int32_t language) {
+    return state >= 0 && state <= 3 ? Text(101 + state, language) : std::string();
+}
+
+void Empty(std::vector<StatusValue>& out, std::initializer_list<int32_t> ids) {
+    for (int32_t id : ids) {
+        out.push_back({id, std::string()});
+    }
+}
+
+void Append(std::vector<StatusValue>& out, const std::vector<StatusValue>& more) {
+    out.insert(out.end(), more.begin(), more.end());
+}
+
+} // namespace
+
+std::vector<StatusValue> StatusFormat::LiveValues(const EcuLiveView* live, int32_t language) {
+    std::vector<StatusValue> out;
+    Append(out, StateGroup(live, language));
+    Append(out, StarterGroup(live, language));
+    Append(out, AlternatorGroup(live));
+    Append(out, MainPumpGroup(live, language));
+    Append(out, TcuGroup(live, language));
+    Append(out, IgnitionPumpGroup(live, language));
+    Append(out, RcInputs(live));
+    Append(out, FuelGroup(live));
+    Append(out, Records(live));
+    return out;
+}
+
+std::vector<StatusValue> StatusFormat::StateGroup(const EcuLiveView* live, int32_t language) {
+    std::vector<StatusValue> out;
+    if (live == nullptr) {
+        Empty(out,
+              {kState,
+               kCpuUsage,
+               kCpuTemp,
+               kRcVoltage,
+               kPowerVoltage,
+               kCurrent,
+               kPressure,
+               kAltitude});
+        return out;
+    }
+    out.push_back({kState, DisplayStateText(live->display_state, language)});
+    out.push_back({kCpuUsage, Format("%d", live->cpu_load)});
+    out.push_back(
+        {kCpuTemp,
+         live->cpu_temperature < -59 ? std::string("???") : Format("%d", live->cpu_temperature)});
+    out.push_back({kRcVoltage, Format("%0.1f", static_cast<double>(live->rc_voltage))});
+    out.push_back({kPowerVoltage, Format("%0.1f", static_cast<double>(live->battery_voltage))});
+    out.push_back({kCurrent, Format("%.2f", static_cast<double>(live->current))});
+    out.push_back({kPressure, Format("%.3f", live->air_pressure / 1000.0)});
+    out.push_back({kAltitude, Format("%d", live->altitude)});
+    return out;
+}
+
+std::vector<StatusValue> StatusFormat::StarterGroup(const EcuLiveView* live, int32_t language) {
+    std::vector<StatusValue> out;
+    if (live == nullptr) {
+        Empty(out, {kStarterType, kStarterState, kStarterRpm, kStarterTemp});
+        return out;
+    }
+    const bool working = live->starter_fitted && live->starter_answering;
+    const int32_t type = !live->starter_fitted ? 87 : (!live->starter_answering ? 89 : 90);
+    out.push_back({kStarterType, Text(type, language)});
+    if (working) {
+        out.push_back({kStarterState, RunStateText(live->starter_state, language)});
+        out.push_back({kStarterRpm, Format("%d", live->starter_rpm)});
+        out.push_back({kStarterTemp, Format("%d", live->starter_temperature)});
+    } else {
+        Empty(out, {kStarterState, kStarterRpm, kStarterTemp});
+    }
+    return out;
+}
+
+std::vector<StatusValue> StatusFormat::AlternatorGroup(const EcuLiveView* live) {
+    std::vector<StatusValue> out;
+    // The live state carries the alternator's output voltage only; the input
+    // side and the currents have no field, so they stay empty.
+    Empty(out, {kAltInputVoltage, kAltInputCurrent});
+    if (live != nullptr && live->alternator_present) {
+        out.push_back(
+            {kAltOutputVoltage, Format("%0.1f", static_cast<double>(live->alternator_voltage))});
+    } else {
+        Empty(out, {kAltOutputVoltage});
+    }
+    Empty(out, {kAltOutputCurrent});
+    return out;
+}
+
+bool StatusFormat::MainPumpReported(const EcuLiveView& live) {
+    return live.ignition_pump_type_a != 0 || live.ignition_pump_type_b > 1;
+}
+
+std::vector<StatusValue> StatusFormat::MainPumpGroup(const EcuLiveView* live, int32_t language) {
+    std::vector<StatusValue> out;
+    if (live == nullptr) {
+        Empty(out, {kEcuPump, kTcuPump, kPumpState, kPumpRpm, kPumpTemp});
+        return out;
+    }
+    static constexpr int32_t kEcuPumpText[4] = {97, 98, 99, 97};  // DC, BLDC, Fault, DC
+    static constexpr int32_t kTcuPumpText[4] = {100, 97, 98, 99}; // Unsupport, DC, BLDC, Fault
+    out.push_back({kEcuPump, Text(kEcuPumpText[live->ignition_pump_type_a & 3], language)});
+    out.push_back({kTcuPump, Text(kTcuPumpText[live->ignition_pump_type_b & 3], language)});
+    if (MainPumpReported(*live)) {
+        out.push_back({kPumpState, RunStateText(live->ignition_pump_state, language)});
+        out.push_back({kPumpRpm, Format("%d", live->ignition_pump_rpm)});
+        out.push_back({kPumpTemp, Format("%d", live->ignition_pump_temperature)});
+    } else {
+        Empty(out, {kPumpState, kPumpRpm, kPumpTemp});
+    }
+    return out;
+}
+
+std::vector<StatusValue> StatusFormat::TcuGroup(const EcuLiveView* live, int32_t language) {
+    std::vector<StatusValue> out;
+    if (live == nullptr) {
+        Empty(out, {kTcuVersion, kTcuVoltage, kTcuTemp});
+        return out;
+    }
+    if (live->tcu_answering) {
+        out.push_back({kTcuVersion,
+                       Format("TCU:%d.%d.%d",
+                              live->tcu_version[0],
+                              live->tcu_version[1],
+                              live->tcu_version[2])});
+    } else {
+        out.push_back({kTcuVersion, Text(live->tcu_fitted ? 88 : 87, language)});
+    }
+    if (live->tcu_fitted || live->tcu_answering) {
+        out.push_back({kTcuVoltage, Format("%d", live->tcu_voltage)});
+        out.push_back({kTcuTemp, Format("%d", live->tcu_temperature)});
+    } else {
+        Empty(out, {kTcuVoltage, kTcuTemp});
+    }
+    return out;
+}
+
+std::vector<StatusValue> StatusFormat::IgnitionPumpGroup(const EcuLiveView* live,
+                                                         int32_t language) {
+    std::vector<StatusValue> out;
+    if (live == nullptr) {
+        Empty(out, {kIgnPumpState, kIgnPumpRpm, kIgnPumpTemp});
+        return out;
+    }
+    static constexpr int32_t kStateText[6] = {87, 88, 101, 102, 103, 104};
+    const int32_t state = live->main_pump_state;
+    out.push_back({kIgnPumpState, state <= 5 ? Text(kStateText[state], language) : std::string()});
+    if (state >= 2) {
+        out.push_back({kIgnPumpRpm, Format("%d", live->pump_rpm)});
+        out.push_back({kIgnPumpTemp, Format("%d", live->pump_temperature)});
+    } else {
+        Empty(out, {kIgnPumpRpm, kIgnPumpTemp});
+    }
+    return out;
+}
+
+std::vector<StatusValue> StatusFormat::RcInputs(const EcuLiveView* live) {
+    std::vector<StatusValue> out;
+    if (live == nullptr) {
+        Empty(out, {kRcThrottle, kRcSwitch});
+        return out;
+    }
+    out.push_back({kRcThrottle, Format("%d", live->rc_throttle_input)});
+    out.push_back({kRcSwitch, Format("%d", live->rc_switch_input)});
+    return out;
+}
+
+std::vector<StatusValue> StatusFormat::FuelGroup(const EcuLiveView* live) {
+    std::vector<StatusValue> out;
+    if (live == nullptr) {
+        Empty(out, {kFuelTemp, kFuelPress, kCombPress});
+        return out;
+    }
+    out.push_back({kFuelTemp, Format("%d", live->fuel_temperature)});
+    out.push_back({kFuelPress, Format("%0.03f", static_cast<double>(live->fuel_pressure))});
+    out.push_back({kCombPress, Format("%0.03f", static_cast<double>(live->combustion_pressure))});
+    return out;
+}
+
+std::vector<StatusValue> StatusFormat::Records(const EcuLiveView* live) {
+    if (live == nullptr) {
+        return {{kRecords, std::string()}};
+    }
+    return {{kRecords, Format("%u", live->record_storage)}};
+}
+
+std::vector<StatusValue> StatusFormat::LearnedThrottle(const std::string& maximum,
+                                                       const std::string& minimum,
+                                                       const std::string& idle) {
+    return {{kThrottleMax, maximum}, {kThrottleMin, minimum}, {kThrottleIdle, idle}};
+}
+
+std::string
+StatusFormat::Version(bool bootLoader, int32_t version1, int32_t version2, int32_t version3) {
+    return bootLoader ? Format("BOOT:V%d.%02d", version1, version2)
+                      : Format("APP:V%d.%02d.%02d", version1, version2, version3);
+}
+
+std::string StatusFormat::DisplayStateText(int32_t displayState, int32_t language) {
+    static constexpr int32_t kTextOfState[21] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11,
+                                                 12, 13, 14, 15, 16, 17, 18, 19, 22, 23};
+    if (displayState < 0 || displayState > 20) {
+        return std::string();
+    }
+    return Text(kTextOfState[displayState], language);
+}
+
+std::string StatusFormat::ErrorText(int32_t errorCode, int32_t language) {
+    if (errorCode < 0 || errorCode > 19) {
+        return std::string();
+    }
+    return Text(24 + errorCode, language);
+}
+
+bool StatusFormat::ParseInt(const std::string& text, int32_t* value) {
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(begin, &end, 10);
+    if (end == begin || errno == ERANGE || v < INT32_MIN || v > INT32_MAX) {
+        return false;
+    }
+    *value = static_cast<int32_t>(v);
+    return true;
+}

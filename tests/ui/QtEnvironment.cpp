@@ -1,0 +1,31 @@
+// One QApplication for the whole test process (each test runs in its own
+// process under ctest), created before the first test and destroyed after
+// the last.
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "test_ui";
+        static char* argv[] = {name, nullptr};
+        m_app = new QApplication(argc, argv);
+    }
+    void TearDown() override {
+        delete m_app;
+        m_app = nullptr;
+    }
+
+private:
+    QApplication* m_app = nullptr;
+};
+
+[[maybe_unused]] ::testing::Environment* const g_environment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+} // namespace

@@ -1,6 +1,6 @@
 #include "app/CTurbexApp.h"
 
-#include "app/CEcuViewNone.h"
+#include "app/CEcuViewECU.h"
 #include "platform/Socket.h"
 #include "ui/IUiServices.h"
 #include "ui/model/SystemLanguage.h"
@@ -17,7 +17,7 @@ CTurbexApp::CTurbexApp(Options options)
         m_options.socketStartup = [] { return platform::SocketStartup(); };
     }
     if (!m_options.ecu) {
-        m_options.ecu = [] { return std::make_unique<CEcuViewNone>(); };
+        m_options.ecu = [] { return std::make_unique<CEcuViewECU>(); };
     }
     if (!m_options.systemLangId) {
         m_options.systemLangId = &CTurbexApp::SystemLangId;

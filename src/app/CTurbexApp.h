@@ -19,7 +19,7 @@ public:
     struct Options {
         std::function<bool()> socketStartup;            // default: the platform's
         CDeviceBase::Options device;                    // default: 127.0.0.1:8987
-        std::function<std::unique_ptr<IEcuView>()> ecu; // default: no ECU object
+        std::function<std::unique_ptr<IEcuView>()> ecu; // default: the ECU protocol object
         std::function<uint16_t()> systemLangId;         // default: from the locale
         CTurbexDlg::Parts parts;
         // Called once the main window exists, before it runs (tests).

@@ -190,7 +190,8 @@ TEST_F(DeviceFixture, StatusBytesDecodeToTheUnitsIdentity) {
 
 TEST_F(DeviceFixture, ComesOnlineWithTheSimulatedUnitAndReadsItsDeviceInfo) {
     auto device = StartDevice();
-    ASSERT_TRUE(WaitFor([&] { return device->IsOnline() != 0; }));
+    // The flag is set before the handlers hear of it: wait for the event.
+    ASSERT_TRUE(WaitFor([&] { return general.Has(1, 1) && typed.Has(1, 1); }));
     EXPECT_EQ(device->GetActiveLinkType(), CDeviceLinkSocket::kLinkType);
     EXPECT_EQ(device->GetUnitType(), 2);
     EXPECT_EQ(device->GetAppVersion(), 0x010203u);

@@ -206,13 +206,13 @@ TEST(CDeviceECU, GoingOfflineResetsTheLiveStateAndClearsTheRecords) {
     EXPECT_EQ(rig.ecu().tracker().GetCount(), 0);
 }
 
-class CDeviceECUDownload : public ::testing::TestWithParam<int> {};
+class CDeviceECUDownload : public ::testing::TestWithParam<std::tuple<int, EcuRig::Link>> {};
 
 // The whole run log through the record thread: set-up, bulk phase with 304
 // around it, closing write; the list equals what the simulated ECU stored.
 TEST_P(CDeviceECUDownload, YieldsExactlyTheStoredRecords) {
-    const uint8_t format = static_cast<uint8_t>(GetParam());
-    EcuRig rig(format == 1 ? Block(3) : Item(), format);
+    const uint8_t format = static_cast<uint8_t>(std::get<0>(GetParam()));
+    EcuRig rig(format == 1 ? Block(3) : Item(), format, std::get<1>(GetParam()));
     rig.system.Prefill(400, 3);
     ASSERT_TRUE(WaitFor([&] { return rig.Count(CDeviceECU::kDownload) >= 2; }, 30000));
     const auto stored = rig.OnSim([&] { return rig.system.runLog.Records(); });
@@ -235,7 +235,10 @@ TEST_P(CDeviceECUDownload, YieldsExactlyTheStoredRecords) {
     EXPECT_FALSE(rig.ecu().downloading());
 }
 
-INSTANTIATE_TEST_SUITE_P(BothRecordFormats, CDeviceECUDownload, ::testing::Values(1, 2));
+INSTANTIATE_TEST_SUITE_P(BothRecordFormatsBothLinks,
+                         CDeviceECUDownload,
+                         ::testing::Combine(::testing::Values(1, 2),
+                                            ::testing::Values(EcuRig::Link::Socket, EcuRig::Link::Hid)));
 
 TEST(CDeviceECUDownloadAbort, AbortEndsTheBulkPhase) {
     EcuRig rig(Item());

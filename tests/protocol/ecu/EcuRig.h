@@ -2,6 +2,7 @@
 
 #include "device/CDeviceBase.h"
 #include "protocol/CDeviceECU.h"
+#include "sim/HidDongle.h"
 #include "sim/SimEcuSystem.h"
 #include "sim/TcpBridge.h"
 #include "support/NoPorts.h"
@@ -17,9 +18,14 @@
 // connected to it over the socket link. The engine only moves when a test
 // steps it, so what the tool reads is what the simulator last encoded.
 struct EcuRig {
-    explicit EcuRig(const sim::SimEcuConfig& config = {}, uint8_t logFormat = 2)
+    enum class Link { Socket, Hid };
+
+    explicit EcuRig(const sim::SimEcuConfig& config = {}, uint8_t logFormat = 2, Link link = Link::Socket)
         : system(config, logFormat) {
-        if (!bridge.Start()) {
+        if (link == Link::Hid) {
+            dongle = std::make_unique<sim::HidDongle>(system.bus, "/dev/hidraw-sim0");
+            dongles.Add(*dongle);
+        } else if (!bridge.Start()) {
             std::abort();
         }
         CDeviceBase::Options options;
@@ -73,6 +79,7 @@ struct EcuRig {
     sim::SimEcuSystem system;
     sim::TcpBridge bridge{system.bus, 0};
     sim::HidDongleSet dongles;
+    std::unique_ptr<sim::HidDongle> dongle;
     NoSerialPorts noSerial;
     std::unique_ptr<CDeviceBase> device;
     std::unique_ptr<CDeviceECU> ecuObject;

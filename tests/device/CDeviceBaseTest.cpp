@@ -132,6 +132,19 @@ struct DeviceFixture : ::testing::Test {
     Recorder typed;
 };
 
+// A simulated dongle plugged into a set for one scope; taken out of the set
+// before it goes, however the test ends.
+struct PluggedDongle {
+    PluggedDongle(sim::HidDongleSet& set, sim::Bus& bus)
+        : dongles(set)
+        , dongle(bus, "/dev/hidraw-sim0") {
+        dongles.Add(dongle);
+    }
+    ~PluggedDongle() { dongles.Remove(dongle); }
+    sim::HidDongleSet& dongles;
+    sim::HidDongle dongle;
+};
+
 std::vector<uint8_t> Pattern(size_t n) {
     std::vector<uint8_t> v(n);
     for (size_t i = 0; i < n; ++i) {
@@ -439,8 +452,8 @@ TEST_F(DeviceFixture, SocketAndHidBothConnectingTheFirstWinsUntilItGoesDown) {
     ASSERT_TRUE(WaitFor([&] { return device->IsOnline() != 0; }));
     ASSERT_EQ(device->GetActiveLinkType(), CDeviceLinkSocket::kLinkType);
 
-    sim::HidDongle dongle(bus, "/dev/hidraw-sim0");
-    dongles.Add(dongle);
+    PluggedDongle plugged(dongles, bus);
+    sim::HidDongle& dongle = plugged.dongle;
     // Offered and refused: the HID link closes the dongle and tries again later.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(device->GetActiveLinkType(), CDeviceLinkSocket::kLinkType);
@@ -456,13 +469,12 @@ TEST_F(DeviceFixture, SocketAndHidBothConnectingTheFirstWinsUntilItGoesDown) {
     EXPECT_EQ(device->Read(0, 10, status), 1);
     EXPECT_EQ(status[1], 2);
     dongle.Unplug();
-    ASSERT_TRUE(WaitFor([&] { return device->IsLinkUp() == 0; }, 10000));
+    EXPECT_TRUE(WaitFor([&] { return device->IsLinkUp() == 0; }, 10000));
 }
 
 TEST_F(DeviceFixture, TheImageReachesTheUnitOverTheHidDongleWithBothProtocols) {
     bridge.Stop(); // only the dongle reaches the unit
-    sim::HidDongle dongle(bus, "/dev/hidraw-sim0");
-    dongles.Add(dongle);
+    PluggedDongle plugged(dongles, bus);
     auto device = StartDevice();
     ASSERT_TRUE(WaitFor([&] { return device->IsOnline() != 0; }, 10000));
     ASSERT_EQ(device->GetActiveLinkType(), CDeviceLinkHID::kLinkType);
@@ -483,5 +495,4 @@ TEST_F(DeviceFixture, TheImageReachesTheUnitOverTheHidDongleWithBothProtocols) {
             EXPECT_TRUE(std::equal(image.begin(), image.end(), got.begin()));
         });
     }
-    dongles.Remove(dongle);
 }

@@ -1,6 +1,7 @@
 #include "device/CDeviceBase.h"
 
 #include "platform/Clock.h"
+#include "protocol/FrameHid.h"
 
 #include <algorithm>
 #include <cstring>
@@ -17,7 +18,9 @@ CDeviceBase::CDeviceBase()
     : CDeviceBase(Options{}) {}
 
 CDeviceBase::CDeviceBase(const Options& options)
-    : CDeviceLinkSocket(options.socketPort, options.socketReplyWindowMs)
+    : CDeviceLinkHID(options.hidPort)
+    , CDeviceLinkSocket(options.socketPort, options.socketReplyWindowMs)
+    , CDeviceLinkUart(options.serialPorts)
     , m_options(options) {
     (void)m_exchangeLock.Create(1);
     (void)m_wake.Create(0);
@@ -31,20 +34,28 @@ CDeviceBase::~CDeviceBase() {
     m_pollThread.Stop();
     // The links' threads call OnLinkState on this object: stop them while it
     // is still whole, in the reverse order of their bases.
+    CDeviceLinkUart::Stop();
     CDeviceLinkSocket::Stop();
+    CDeviceLinkHID::Stop();
     m_wake.Close();
     m_exchangeLock.Close();
 }
 
 void CDeviceBase::Start() {
     (void)m_pollThread.Start(&CDeviceBase::PollThreadMain, this);
+    (void)CDeviceLinkHID::Start();
+    (void)CDeviceLinkUart::Start();
     (void)CDeviceLinkSocket::Start();
 }
 
 int CDeviceBase::Read(uint8_t reg, uint8_t length, uint8_t* buffer) {
     switch (m_activeLink.load()) {
+    case CDeviceLinkHID::kLinkType:
+        return CDeviceLinkHID::Read(kUnitAddress, reg, length, buffer) == frames::kHidOk ? 1 : 0;
     case CDeviceLinkSocket::kLinkType:
         return CDeviceLinkSocket::Read(kUnitAddress, reg, length, buffer) == 1 ? 1 : 0;
+    case CDeviceLinkUart::kLinkType:
+        return CDeviceLinkUart::Read(kUnitAddress, reg, length, buffer) == 1 ? 1 : 0;
     default:
         return 0;
     }
@@ -52,8 +63,12 @@ int CDeviceBase::Read(uint8_t reg, uint8_t length, uint8_t* buffer) {
 
 int CDeviceBase::Write(uint8_t reg, uint8_t length, const uint8_t* data, int32_t delayMs) {
     switch (m_activeLink.load()) {
+    case CDeviceLinkHID::kLinkType:
+        return CDeviceLinkHID::Write(kUnitAddress, reg, length, data, delayMs) == frames::kHidOk ? 1 : 0;
     case CDeviceLinkSocket::kLinkType:
         return CDeviceLinkSocket::Write(kUnitAddress, reg, length, data, delayMs) == 1 ? 1 : 0;
+    case CDeviceLinkUart::kLinkType:
+        return CDeviceLinkUart::Write(kUnitAddress, reg, length, data, delayMs) == 1 ? 1 : 0;
     default:
         return 0;
     }
@@ -99,7 +114,9 @@ int CDeviceBase::RequestTransfer(const uint8_t* data, uint32_t length) {
     return 1;
 }
 
-int32_t CDeviceBase::GetLinkRate() { return 1; }
+int32_t CDeviceBase::GetLinkRate() {
+    return m_activeLink.load() == CDeviceLinkHID::kLinkType ? static_cast<int32_t>(CDeviceLinkHID::GetRate()) : 1;
+}
 
 int32_t CDeviceBase::OnLinkState(int32_t connected, int32_t linkType) {
     std::lock_guard lock(m_arbitration);

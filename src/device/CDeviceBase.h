@@ -1,6 +1,8 @@
 #pragma once
 
+#include "device/CDeviceLinkHID.h"
 #include "device/CDeviceLinkSocket.h"
+#include "device/CDeviceLinkUart.h"
 #include "foundation/CMSemaphore.h"
 #include "foundation/CMThread.h"
 
@@ -26,7 +28,7 @@
 // never call OnLinkState or OnOnline. Locks: the exchange lock is always taken
 // before a link's transaction mutex; the arbitration lock only around
 // OnLinkState and OnOnline, never across a transaction.
-class CDeviceBase : public CDeviceLinkSocket {
+class CDeviceBase : public CDeviceLinkHID, public CDeviceLinkSocket, public CDeviceLinkUart {
 public:
     using Callback = int32_t (*)(int32_t event, int32_t value, void* userData);
 
@@ -47,6 +49,10 @@ public:
     struct Options {
         uint16_t socketPort = CDeviceLinkSocket::kDefaultPort;
         int32_t socketReplyWindowMs = CDeviceLinkSocket::kReplyWindowMs; // tests only
+        // What the HID and serial links look through; null: the system's
+        // (hidapi, and the serial ports libserialport lists). Not owned.
+        platform::HidPort* hidPort = nullptr;
+        platform::SerialPortSystem* serialPorts = nullptr;
         // Bound on waiting for the unit to finish writing one batch of the
         // block protocol while it answers busy.
         int32_t batchWriteLimitMs = 10000;
@@ -58,8 +64,9 @@ public:
     CDeviceBase(const CDeviceBase&) = delete;
     CDeviceBase& operator=(const CDeviceBase&) = delete;
 
-    // Starts the poll thread and the links' threads; once, after the general
-    // handler was set.
+    // Starts the poll thread, the HID link's threads, the serial link's
+    // thread and the socket link's thread, in that order; once, after the
+    // general handler was set.
     void Start();
 
     // Register transactions on the active link, at unit address 31.

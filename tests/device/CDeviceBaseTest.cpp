@@ -1,5 +1,8 @@
 #include "device/CDeviceBase.h"
 #include "sim/Bus.h"
+#include "sim/HidDongle.h"
+#include "sim/HidDongleSet.h"
+#include "support/NoPorts.h"
 #include "sim/SimUnit.h"
 #include "sim/TcpBridge.h"
 #include "support/WaitFor.h"
@@ -91,6 +94,8 @@ struct DeviceFixture : ::testing::Test {
         options.socketPort = bridge.GetPort();
         options.batchWriteLimitMs = 300;
         options.socketReplyWindowMs = 250; // sanitizers slow the simulator down
+        options.hidPort = &dongles;
+        options.serialPorts = &noSerial;
     }
     // The whole device: poll thread and links.
     std::unique_ptr<CDeviceBase> StartDevice() {
@@ -109,7 +114,7 @@ struct DeviceFixture : ::testing::Test {
         general.device = device.get();
         device->SetEventHandler(&Recorder::Callback, &general);
         (void)device->CDeviceLinkSocket::Start();
-        EXPECT_TRUE(WaitFor([&] { return device->IsLinkUp() != 0 && device->IsConnected(); }));
+        EXPECT_TRUE(WaitFor([&] { return device->IsLinkUp() != 0 && device->CDeviceLinkSocket::IsConnected(); }));
         return device;
     }
     template <typename Fn>
@@ -120,6 +125,8 @@ struct DeviceFixture : ::testing::Test {
     sim::Bus bus;
     sim::SimUnit unit;
     sim::TcpBridge bridge{bus, 0};
+    sim::HidDongleSet dongles; // none plugged unless a test adds one
+    NoSerialPorts noSerial;
     CDeviceBase::Options options;
     Recorder general;
     Recorder typed;
@@ -424,4 +431,56 @@ TEST_F(DeviceFixture, DestroyingTheDeviceDuringATransferReturns) {
     ASSERT_TRUE(WaitFor([&] { return device->IsTransferRunning() != 0; }));
     device.reset(); // must not wait for the 60 s bound
     SUCCEED();
+}
+
+TEST_F(DeviceFixture, SocketAndHidBothConnectingTheFirstWinsUntilItGoesDown) {
+    auto device = StartDevice();
+    ASSERT_TRUE(WaitFor([&] { return device->IsOnline() != 0; }));
+    ASSERT_EQ(device->GetActiveLinkType(), CDeviceLinkSocket::kLinkType);
+
+    sim::HidDongle dongle(bus, "/dev/hidraw-sim0");
+    dongles.Add(dongle);
+    // Offered and refused: the HID link closes the dongle and tries again later.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(device->GetActiveLinkType(), CDeviceLinkSocket::kLinkType);
+    EXPECT_FALSE(device->CDeviceLinkHID::IsConnected());
+
+    bridge.faults.acceptAndClose = -1; // the bridge goes away for good
+    bridge.DropConnection();
+    ASSERT_TRUE(WaitFor([&] { return device->GetActiveLinkType() == CDeviceLinkHID::kLinkType; }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return device->IsOnline() != 0; }, 10000));
+    uint8_t status[10] = {};
+    const uint8_t select[2] = {0x04, 0xFB};
+    ASSERT_EQ(device->Write(0, 2, select, 5), 1);
+    EXPECT_EQ(device->Read(0, 10, status), 1);
+    EXPECT_EQ(status[1], 2);
+    dongle.Unplug();
+    ASSERT_TRUE(WaitFor([&] { return device->IsLinkUp() == 0; }, 10000));
+}
+
+TEST_F(DeviceFixture, TheImageReachesTheUnitOverTheHidDongleWithBothProtocols) {
+    bridge.Stop(); // only the dongle reaches the unit
+    sim::HidDongle dongle(bus, "/dev/hidraw-sim0");
+    dongles.Add(dongle);
+    auto device = StartDevice();
+    ASSERT_TRUE(WaitFor([&] { return device->IsOnline() != 0; }, 10000));
+    ASSERT_EQ(device->GetActiveLinkType(), CDeviceLinkHID::kLinkType);
+    for (bool block : {true, false}) {
+        OnUnit([&] {
+            unit.bootLoader.config.blockProtocol = block;
+            unit.bootLoader.config.eraseTimeCode = 1;
+        });
+        general.Clear();
+        const auto image = Pattern(block ? 700 : 300);
+        ASSERT_TRUE(WaitFor([&] { return device->IsOnline() != 0; }, 10000));
+        ASSERT_EQ(device->RequestTransfer(image.data(), static_cast<uint32_t>(image.size())), 1);
+        ASSERT_TRUE(WaitFor([&] { return general.Has(4, 1) || general.Has(4, 0); }, 30000));
+        EXPECT_TRUE(general.Has(4, 1)) << (block ? "block" : "classic");
+        OnUnit([&] {
+            const auto& got = unit.bootLoader.Image();
+            ASSERT_GE(got.size(), image.size());
+            EXPECT_TRUE(std::equal(image.begin(), image.end(), got.begin()));
+        });
+    }
+    dongles.Remove(dongle);
 }

@@ -144,6 +144,15 @@ bool ParseArguments(std::span<const std::string> args, CliOptions& out, std::str
                 error = "--lang takes en or zh, not \"" + v + "\"";
                 return false;
             }
+        } else if (name == "--serial-port") {
+            if (!takeValue(v)) {
+                return false;
+            }
+            if (v.empty()) {
+                error = "--serial-port needs a device node";
+                return false;
+            }
+            out.serialPort = v;
         } else if (name == "-o" || name == "--output") {
             if (!takeValue(v)) {
                 return false;

@@ -20,6 +20,7 @@ struct CliOptions {
     int32_t timeoutMs = 5000; // --timeout S, seconds (fractions allowed), 0..86400
     uint16_t port = 8987;     // --port N, 1..65535
     int32_t language = 1;     // --lang en|zh: CTextTable's 1 English, 0 Chinese
+    std::string serialPort;   // --serial-port PATH: the serial adapter's device node
 
     // log download
     std::string output = "engine_log.csv"; // -o/--output FILE

@@ -45,15 +45,24 @@ int NotReady(CliIo& io, CliSession& session, CliSession::Ready r, const CliOptio
     case CliSession::Ready::Ok:
         return kExitOk;
     case CliSession::Ready::NoUnit:
-        return Fail(io, kExitNoUnit, "no unit online within " + Seconds(o.timeoutMs) + ": " + session.NoUnitReason());
+        return Fail(io,
+                    kExitNoUnit,
+                    "no unit online within " + Seconds(o.timeoutMs) + ": " +
+                        session.NoUnitReason());
     case CliSession::Ready::NotEcu:
         return Fail(io,
                     kExitFailed,
-                    "the unit online is not an ECU (unit type " + std::to_string(session.device().GetUnitType()) + ")");
+                    "the unit online is not an ECU (unit type " +
+                        std::to_string(session.device().GetUnitType()) + ")");
     case CliSession::Ready::BootLoader:
-        return Fail(io, kExitFailed, "the ECU is in boot-loader mode; flash a firmware image to start its application");
+        return Fail(
+            io,
+            kExitFailed,
+            "the ECU is in boot-loader mode; flash a firmware image to start its application");
     case CliSession::Ready::NoAnswer:
-        return Fail(io, kExitFailed, "the ECU sent no parameters or live state within " + Seconds(o.timeoutMs));
+        return Fail(io,
+                    kExitFailed,
+                    "the ECU sent no parameters or live state within " + Seconds(o.timeoutMs));
     case CliSession::Ready::Interrupted:
         return Fail(io, kExitInterrupted, "interrupted");
     }
@@ -95,7 +104,9 @@ int RunStatus(const CliOptions& o, CliIo& io) {
         withEcu = true;
     }
     const StatusSnapshot s = TakeSnapshot(d, session.ecu(), withEcu);
-    PrintDocument(io, o.json ? FormatStatusJson(s, o.language, true) : FormatStatusText(s, o.language), o.json);
+    PrintDocument(io,
+                  o.json ? FormatStatusJson(s, o.language, true) : FormatStatusText(s, o.language),
+                  o.json);
     return kExitOk;
 }
 
@@ -108,7 +119,8 @@ int RunWatch(const CliOptions& o, CliIo& io) {
     }
     CDeviceBase& d = session.device();
     const uint32_t start = platform::TickCount();
-    uint64_t seen = session.Counts().count(CDeviceECU::kTelemetry) - 1; // the update that made it ready
+    uint64_t seen =
+        session.Counts().count(CDeviceECU::kTelemetry) - 1; // the update that made it ready
     int64_t printed = 0;
     while (o.count < 0 || printed < o.count) {
         bool offline = false;
@@ -137,7 +149,9 @@ int RunWatch(const CliOptions& o, CliIo& io) {
         seen = session.Counts().count(CDeviceECU::kTelemetry);
         const StatusSnapshot s = TakeSnapshot(d, session.ecu(), true);
         const uint32_t elapsed = platform::TickCount() - start;
-        io.out << (o.json ? FormatWatchJson(s, elapsed, o.language) : FormatWatchText(s, elapsed, o.language)) << "\n";
+        io.out << (o.json ? FormatWatchJson(s, elapsed, o.language)
+                          : FormatWatchText(s, elapsed, o.language))
+               << "\n";
         io.out.flush();
         ++printed;
     }
@@ -154,8 +168,9 @@ bool WaitReadBack(CliSession& session, uint64_t before, int32_t timeoutMs) {
     for (;;) {
         const int32_t left = timeoutMs - static_cast<int32_t>(platform::TickCount() - start);
         if (left <= 0 ||
-            !session.WaitUntil([&](const EventCounts& c) { return c.count(CDeviceECU::kParameters) > after; },
-                               left)) {
+            !session.WaitUntil(
+                [&](const EventCounts& c) { return c.count(CDeviceECU::kParameters) > after; },
+                left)) {
             return false;
         }
         after = session.Counts().count(CDeviceECU::kParameters);
@@ -165,10 +180,14 @@ bool WaitReadBack(CliSession& session, uint64_t before, int32_t timeoutMs) {
     }
 }
 
-int PrintParameters(const CliOptions& o, CliIo& io, CliSession& session, const ParameterSelection& sel) {
+int PrintParameters(const CliOptions& o,
+                    CliIo& io,
+                    CliSession& session,
+                    const ParameterSelection& sel) {
     const ParameterSnapshot p =
         session.ecu().withParameters([](CEcuParameters& params) { return TakeParameters(params); });
-    PrintDocument(io, o.json ? FormatParametersJson(p, sel, true) : FormatParametersText(p, sel), o.json);
+    PrintDocument(
+        io, o.json ? FormatParametersJson(p, sel, true) : FormatParametersText(p, sel), o.json);
     return kExitOk;
 }
 
@@ -190,8 +209,8 @@ int RunParamsSave(const CliOptions& o, CliIo& io) {
     if (ready != CliSession::Ready::Ok) {
         return NotReady(io, session, ready, o);
     }
-    const CEngineParameterFile::Texts texts =
-        session.ecu().withParameters([](CEcuParameters& p) { return CEngineParameterFile::Collect(p); });
+    const CEngineParameterFile::Texts texts = session.ecu().withParameters(
+        [](CEcuParameters& p) { return CEngineParameterFile::Collect(p); });
     std::string error;
     if (CEngineParameterFile::saveTexts(path, texts, &error) != 1) {
         return Fail(io, kExitFile, "cannot write " + path + ": " + error);
@@ -207,15 +226,21 @@ int RunParamsSave(const CliOptions& o, CliIo& io) {
 }
 
 // Commits what the caller set and prints the read-back of sel.
-int CommitAndReadBack(const CliOptions& o, CliIo& io, CliSession& session, const ParameterSelection& sel) {
+int CommitAndReadBack(const CliOptions& o,
+                      CliIo& io,
+                      CliSession& session,
+                      const ParameterSelection& sel) {
     const uint64_t before = session.Counts().count(CDeviceECU::kParameters);
     if (session.ecu().commit() != 1) {
-        return Fail(io, kExitFailed, "the ECU did not take the changes (a write failed; nothing more was sent)");
+        return Fail(io,
+                    kExitFailed,
+                    "the ECU did not take the changes (a write failed; nothing more was sent)");
     }
     if (!WaitReadBack(session, before, o.timeoutMs)) {
         return Fail(io,
                     Interrupted() ? kExitInterrupted : kExitFailed,
-                    "the changes were sent but the ECU's parameters were not read back within " + Seconds(o.timeoutMs));
+                    "the changes were sent but the ECU's parameters were not read back within " +
+                        Seconds(o.timeoutMs));
     }
     return PrintParameters(o, io, session, sel);
 }
@@ -294,7 +319,8 @@ bool IsHex(const std::string& v) {
     if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
         s.remove_prefix(2);
     }
-    return !s.empty() && s.size() <= 8 && s.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
+    return !s.empty() && s.size() <= 8 &&
+           s.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
 }
 
 bool ParseAssignment(const std::string& op, Assignment& a, std::string& error) {
@@ -394,9 +420,11 @@ int RunSet(const CliOptions& o, CliIo& io) {
     const std::string refused = session.ecu().withParameters([&](CEcuParameters& p) -> std::string {
         for (const Assignment& a : assignments) {
             if (!a.ref.extra && !p.supported(a.ref.textId)) {
-                return a.name + " (text id " + std::to_string(a.ref.textId) + ") is not supported by this ECU";
+                return a.name + " (text id " + std::to_string(a.ref.textId) +
+                       ") is not supported by this ECU";
             }
-            if (a.ref.extra && a.ref.setting == ExtraSetting::EngineName && !(p.generation() == EcuGeneration::Block)) {
+            if (a.ref.extra && a.ref.setting == ExtraSetting::EngineName &&
+                !(p.generation() == EcuGeneration::Block)) {
                 return "engine-name can be set on a block-generation ECU only";
             }
         }
@@ -457,7 +485,9 @@ int RunLogDownload(const CliOptions& o, CliIo& io) {
         if (Interrupted()) {
             return Fail(io, kExitInterrupted, "interrupted before the download started");
         }
-        return Fail(io, kExitFailed, offline ? "the unit went offline" : "the ECU did not start the download");
+        return Fail(io,
+                    kExitFailed,
+                    offline ? "the unit went offline" : "the ECU did not start the download");
     }
     if (o.abortBulk) {
         ecu.abortDownload(true);
@@ -505,7 +535,10 @@ int RunLogDownload(const CliOptions& o, CliIo& io) {
     CMLockGuard lock(tracker.getLock());
     const int32_t count = tracker.GetCount();
     if (count == 0) {
-        return Fail(io, kExitFailed, offline ? "the unit went offline before any record arrived" : "no records were received");
+        return Fail(io,
+                    kExitFailed,
+                    offline ? "the unit went offline before any record arrived"
+                            : "no records were received");
     }
     std::string error;
     if (tracker.save(o.output, &error) != 1) {
@@ -524,7 +557,9 @@ int RunLogDownload(const CliOptions& o, CliIo& io) {
         io.out << "saved " << count << " records to " << o.output << "\n";
     }
     if (offline) {
-        return Fail(io, kExitFailed, "the unit went offline during the download; the records received were saved");
+        return Fail(io,
+                    kExitFailed,
+                    "the unit went offline during the download; the records received were saved");
     }
     if (interrupted) {
         return Fail(io, kExitInterrupted, "interrupted; the records received were saved");
@@ -539,7 +574,8 @@ int RunLogInfo(const CliOptions& o, CliIo& io) {
     if (ReadLogInfo(path, info, error) != 1) {
         return Fail(io, kExitFile, error);
     }
-    PrintDocument(io, o.json ? FormatLogInfoJson(path, info, true) : FormatLogInfoText(path, info), o.json);
+    PrintDocument(
+        io, o.json ? FormatLogInfoJson(path, info, true) : FormatLogInfoText(path, info), o.json);
     return kExitOk;
 }
 
@@ -573,12 +609,14 @@ int RunFlash(const CliOptions& o, CliIo& io) {
     }
     if (!session.WaitUntil(
             [&](const EventCounts& c) {
-                return c.count(CDeviceBase::kEventTransferBegin) > before.count(CDeviceBase::kEventTransferBegin);
+                return c.count(CDeviceBase::kEventTransferBegin) >
+                       before.count(CDeviceBase::kEventTransferBegin);
             },
             o.timeoutMs)) {
         return Fail(io,
                     Interrupted() ? kExitInterrupted : kExitFailed,
-                    Interrupted() ? "interrupted before the transfer started" : "the transfer did not start");
+                    Interrupted() ? "interrupted before the transfer started"
+                                  : "the transfer did not start");
     }
     ProgressLine progress(io.err, io.errIsTerminal);
     progress.show(ProgressBar(0));
@@ -599,13 +637,16 @@ int RunFlash(const CliOptions& o, CliIo& io) {
             ClearInterrupt();
             if (warned) {
                 progress.finish();
-                return Fail(io, kExitInterrupted, "transfer abandoned; the unit stays in its boot loader");
+                return Fail(
+                    io, kExitInterrupted, "transfer abandoned; the unit stays in its boot loader");
             }
             warned = true;
             progress.finish();
-            io.err << "turbexctl: a firmware transfer is under way; press Ctrl-C again to abandon it\n";
+            io.err << "turbexctl: a firmware transfer is under way; press Ctrl-C again to abandon "
+                      "it\n";
         }
-        if (now.count(CDeviceBase::kEventTransferProgress) > before.count(CDeviceBase::kEventTransferProgress)) {
+        if (now.count(CDeviceBase::kEventTransferProgress) >
+            before.count(CDeviceBase::kEventTransferProgress)) {
             progress.show(ProgressBar(now.value(CDeviceBase::kEventTransferProgress)));
         }
     }
@@ -616,7 +657,11 @@ int RunFlash(const CliOptions& o, CliIo& io) {
     progress.finish();
     if (o.json) {
         JsonWriter w(true);
-        w.beginObject().field("file", path).field("bytes", image.size()).field("success", ok).endObject();
+        w.beginObject()
+            .field("file", path)
+            .field("bytes", image.size())
+            .field("success", ok)
+            .endObject();
         PrintDocument(io, w.str(), true);
     }
     if (!ok) {

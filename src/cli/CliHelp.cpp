@@ -19,13 +19,14 @@ const char* ExitCodeTable() {
 
 namespace {
 
-const char* kOptions = "Options (anywhere on the line):\n"
-                       "  --json           output for scripts: one JSON document (watch: one object a line)\n"
-                       "  --timeout S      seconds to wait for a unit to come online and answer (default 5)\n"
-                       "  --port N         TCP port of the bridge on 127.0.0.1 (default 8987)\n"
-                       "  --serial-port P  reach the serial adapter through device node P\n"
-                       "  --lang en|zh     language of state, error and unit texts (default en)\n"
-                       "  -h, --help       this help, or the help of a command\n";
+const char* kOptions =
+    "Options (anywhere on the line):\n"
+    "  --json           output for scripts: one JSON document (watch: one object a line)\n"
+    "  --timeout S      seconds to wait for a unit to come online and answer (default 5)\n"
+    "  --port N         TCP port of the bridge on 127.0.0.1 (default 8987)\n"
+    "  --serial-port P  reach the serial adapter through device node P\n"
+    "  --lang en|zh     language of state, error and unit texts (default en)\n"
+    "  -h, --help       this help, or the help of a command\n";
 
 } // namespace
 
@@ -135,7 +136,9 @@ std::string CommandHelp(const std::string& command) {
             std::snprintf(line,
                           sizeof line,
                           "  %-32s %s\n",
-                          (std::string(c.name) + (c.arguments[0] != '\0' ? std::string(" ") + c.arguments : "")).c_str(),
+                          (std::string(c.name) +
+                           (c.arguments[0] != '\0' ? std::string(" ") + c.arguments : ""))
+                              .c_str(),
                           c.description);
             s += line;
         }

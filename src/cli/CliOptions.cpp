@@ -23,7 +23,8 @@ bool LooksLikeOption(const std::string& a) {
     return a.size() > 1 && a[0] == '-' && !IsNegativeNumber(a);
 }
 
-const char* const kCommands[] = {"status", "watch", "params", "set", "log", "flash", "command", "help"};
+const char* const kCommands[] = {
+    "status", "watch", "params", "set", "log", "flash", "command", "help"};
 
 bool KnownCommand(const std::string& c) {
     for (const char* k : kCommands) {
@@ -265,8 +266,9 @@ bool ParseArguments(std::span<const std::string> args, CliOptions& out, std::str
         if (out.subcommand == "info") {
             return expect(n == 1 && !out.operands[0].empty(), "log info FILE");
         }
-        error = out.subcommand.empty() ? "usage: turbexctl log download|info"
-                                       : "unknown log subcommand \"" + out.subcommand + "\" (download or info)";
+        error = out.subcommand.empty()
+                    ? "usage: turbexctl log download|info"
+                    : "unknown log subcommand \"" + out.subcommand + "\" (download or info)";
         return false;
     }
     if (out.command == "flash") {

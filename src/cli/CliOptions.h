@@ -34,7 +34,8 @@ struct CliOptions {
 // one-line reason in error (no "turbexctl:" prefix) and out partly filled.
 // Checks the command's shape: operand counts, subcommands, and options that
 // belong to another command.
-[[nodiscard]] bool ParseArguments(std::span<const std::string> args, CliOptions& out, std::string& error);
+[[nodiscard]] bool
+ParseArguments(std::span<const std::string> args, CliOptions& out, std::string& error);
 
 // A number of seconds ("5", "0.25") in milliseconds, 0..86400 s; false for
 // anything else.

@@ -113,10 +113,11 @@ int32_t CliSession::OnGeneralEvent(int32_t event, int32_t value, void* self) {
             // The ECU starts again from an empty mirror.
             c.parametersSeen = false;
             c.ecuReady = false;
+            c.telemetryAfterParameters = 0;
         } else if (event == CDeviceECU::kParameters) {
             c.parametersSeen = true;
         } else if (event == CDeviceECU::kTelemetry && c.parametersSeen) {
-            c.ecuReady = true;
+            c.ecuReady = ++c.telemetryAfterParameters >= 2;
         }
     }
     s->m_changed.notify_all();
@@ -140,8 +141,9 @@ bool CliSession::WaitUntil(const std::function<bool(const EventCounts&)>& pred, 
             if (now >= deadline) {
                 return false;
             }
-            slice = std::min(slice, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
-                                        std::chrono::milliseconds(1));
+            slice = std::min(slice,
+                             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
+                                 std::chrono::milliseconds(1));
         }
         // Woken by every event; the slice only bounds how late Ctrl-C and
         // the deadline are seen.
@@ -156,8 +158,8 @@ EventCounts CliSession::Counts() const {
 
 CliSession::Ready CliSession::WaitOnline(int32_t timeoutMs) {
     CDeviceBase& d = *m_device;
-    const bool online =
-        WaitUntil([&](const EventCounts&) { return d.IsLinkUp() != 0 && d.IsOnline() != 0; }, timeoutMs);
+    const bool online = WaitUntil(
+        [&](const EventCounts&) { return d.IsLinkUp() != 0 && d.IsOnline() != 0; }, timeoutMs);
     if (!online) {
         return Interrupted() ? Ready::Interrupted : Ready::NoUnit;
     }

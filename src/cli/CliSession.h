@@ -35,10 +35,12 @@ struct EventCounts {
 
     std::array<uint64_t, kSlots> counts{};
     std::array<int32_t, kSlots> values{};
-    // The parameter block and then a telemetry decode arrived since the unit
-    // last came online: the mirror and the live state are both filled.
+    // The parameter block and then two telemetry decodes arrived since the
+    // unit last came online: the mirror and the live state are both filled,
+    // the sensor register too (a cycle reads it after its telemetry).
     bool ecuReady = false;
     bool parametersSeen = false;
+    int telemetryAfterParameters = 0;
 };
 
 // One connection of turbexctl to a unit: the device object (its three links)
@@ -52,8 +54,8 @@ struct EventCounts {
 class CliSession {
 public:
     struct Options {
-        uint16_t port = 8987;     // the bridge on 127.0.0.1
-        std::string serialPort;   // a device node for the serial link; "": the system's ports
+        uint16_t port = 8987;           // the bridge on 127.0.0.1
+        std::string serialPort;         // a device node for the serial link; "": the system's ports
         bool downloadRequested = false; // let the record thread download stored records
     };
 

@@ -76,8 +76,9 @@ bool ResolveEcuCommand(const std::string& name,
         return false;
     }
     out = EcuCommandCall{spec, 0};
-    const std::string usage = std::string("usage: turbexctl command ") + spec->name +
-                              (spec->arguments[0] != '\0' ? std::string(" ") + spec->arguments : "");
+    const std::string usage =
+        std::string("usage: turbexctl command ") + spec->name +
+        (spec->arguments[0] != '\0' ? std::string(" ") + spec->arguments : "");
     switch (spec->form) {
     case F::Short:
         if (!arguments.empty()) {

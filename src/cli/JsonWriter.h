@@ -37,8 +37,7 @@ public:
     JsonWriter& value(bool b);
     // Any integer type (char types too) as a number.
     template <typename T>
-        requires(std::is_integral_v<T> && !std::is_same_v<T, bool>)
-    JsonWriter& value(T v) {
+    requires(std::is_integral_v<T> && !std::is_same_v<T, bool>) JsonWriter& value(T v) {
         if constexpr (std::is_signed_v<T>) {
             return signedValue(static_cast<int64_t>(v));
         } else {

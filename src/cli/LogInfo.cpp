@@ -15,15 +15,17 @@ namespace cli {
 namespace {
 
 constexpr const char* kColumnNames[LogInfo::kColumns] = {
-    "engine_state", "temperature", "engine_rpm", "pump_vol",  "radio_vol",  "engine_vol", "pressure",
-    "rc_input1",    "rc_input2",   "speed",      "pump_st",   "pump_rpm",   "error_coe",  "current",
-    "tcu_temp",     "ecu_temp",    "thrust",     "fuel_temp", "fuel_press", "combustion_press",
+    "engine_state", "temperature", "engine_rpm", "pump_vol",   "radio_vol",
+    "engine_vol",   "pressure",    "rc_input1",  "rc_input2",  "speed",
+    "pump_st",      "pump_rpm",    "error_coe",  "current",    "tcu_temp",
+    "ecu_temp",     "thrust",      "fuel_temp",  "fuel_press", "combustion_press",
 };
 
 std::array<int32_t, LogInfo::kColumns> Columns(const CDeviceECUTItem& r) {
-    return {r.engine_state, r.temperature, r.engine_rpm, r.pump_vol,  r.radio_vol,  r.engine_vol, r.pressure,
-            r.rc_input1,    r.rc_input2,   r.speed,      r.pump_st,   r.pump_rpm,   r.error_coe,  r.current,
-            r.tcu_temp,     r.ecu_temp,    r.thrust,     r.fuel_temp, r.fuel_press, r.combustion_press};
+    return {r.engine_state, r.temperature, r.engine_rpm, r.pump_vol,   r.radio_vol,
+            r.engine_vol,   r.pressure,    r.rc_input1,  r.rc_input2,  r.speed,
+            r.pump_st,      r.pump_rpm,    r.error_coe,  r.current,    r.tcu_temp,
+            r.ecu_temp,     r.thrust,      r.fuel_temp,  r.fuel_press, r.combustion_press};
 }
 
 // The first line of the file, without its line end; false when unreadable.
@@ -112,7 +114,8 @@ std::string FormatLogInfoText(const std::string& path, const LogInfo& info) {
     out += buf;
     std::snprintf(buf, sizeof buf, "Records:             %d\n", info.count);
     out += buf;
-    std::snprintf(buf, sizeof buf,
+    std::snprintf(buf,
+                  sizeof buf,
                   "Duration:            %.1f s (counter %u to %u)\n",
                   info.durationS,
                   info.firstCounter,

@@ -37,6 +37,7 @@ struct LogInfo {
 [[nodiscard]] int ReadLogInfo(const std::string& path, LogInfo& out, std::string& error);
 
 [[nodiscard]] std::string FormatLogInfoText(const std::string& path, const LogInfo& info);
-[[nodiscard]] std::string FormatLogInfoJson(const std::string& path, const LogInfo& info, bool pretty);
+[[nodiscard]] std::string
+FormatLogInfoJson(const std::string& path, const LogInfo& info, bool pretty);
 
 } // namespace cli

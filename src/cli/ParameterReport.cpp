@@ -81,7 +81,7 @@ std::string FormatParametersText(const ParameterSnapshot& p, const ParameterSele
             std::snprintf(buf, sizeof buf, "ECU: %s generation\n", GenerationName(p.generation));
         }
         out += buf;
-        out += " id  name                          text          value  supported\n";
+        out += " id  name                          text           value  supported\n";
     }
     for (const auto& e : p.entries) {
         if (!Shows(sel, e.textId)) {
@@ -99,14 +99,17 @@ std::string FormatParametersText(const ParameterSnapshot& p, const ParameterSele
             out += "     " + Pad(name, 30) + value + "\n";
         }
     };
-    extra("temperature-unit", std::to_string(p.temperatureUnit) + (p.temperatureUnit != 0 ? " (Fahrenheit)" : " (Celsius)"));
+    extra("temperature-unit",
+          std::to_string(p.temperatureUnit) +
+              (p.temperatureUnit != 0 ? " (Fahrenheit)" : " (Celsius)"));
     extra("pump-mode", std::to_string(p.pumpMode));
     extra("telemetry-protocol", std::to_string(p.telemetryProtocol));
     extra("engine-name", p.engineName);
     return out;
 }
 
-std::string FormatParametersJson(const ParameterSnapshot& p, const ParameterSelection& sel, bool pretty) {
+std::string
+FormatParametersJson(const ParameterSnapshot& p, const ParameterSelection& sel, bool pretty) {
     JsonWriter w(pretty);
     w.beginObject();
     w.field("generation", GenerationName(p.generation)).field("format_version", p.formatVersion);
@@ -138,7 +141,8 @@ std::string FormatParametersJson(const ParameterSnapshot& p, const ParameterSele
         w.field("engine_name", p.engineName);
     }
     if (sel.all) {
-        w.field("telemetry_protocol_mask", p.telemetryProtocolMask).field("pump_type_mask", p.pumpTypeMask);
+        w.field("telemetry_protocol_mask", p.telemetryProtocolMask)
+            .field("pump_type_mask", p.pumpTypeMask);
     }
     w.endObject();
     return w.str();

@@ -43,7 +43,9 @@ struct ParameterSelection {
     bool all = true;
 };
 
-[[nodiscard]] std::string FormatParametersText(const ParameterSnapshot& p, const ParameterSelection& sel);
-[[nodiscard]] std::string FormatParametersJson(const ParameterSnapshot& p, const ParameterSelection& sel, bool pretty);
+[[nodiscard]] std::string FormatParametersText(const ParameterSnapshot& p,
+                                               const ParameterSelection& sel);
+[[nodiscard]] std::string
+FormatParametersJson(const ParameterSnapshot& p, const ParameterSelection& sel, bool pretty);
 
 } // namespace cli

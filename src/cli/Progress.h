@@ -14,7 +14,8 @@ namespace cli {
 class ProgressLine {
 public:
     ProgressLine(std::ostream& out, bool enabled)
-        : m_out(out), m_enabled(enabled) {}
+        : m_out(out)
+        , m_enabled(enabled) {}
     ~ProgressLine() { finish(); }
     ProgressLine(const ProgressLine&) = delete;
     ProgressLine& operator=(const ProgressLine&) = delete;

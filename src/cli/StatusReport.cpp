@@ -246,7 +246,8 @@ std::string FormatStatusText(const StatusSnapshot& s, int language) {
     const CEcuLiveState& l = s.live;
     std::string gen = GenerationName(s.generation);
     if (s.generation == EcuGeneration::Block) {
-        gen += Format(" generation, format %u%s", s.formatVersion, s.doubleRange ? ", double range" : "");
+        gen += Format(
+            " generation, format %u%s", s.formatVersion, s.doubleRange ? ", double range" : "");
     } else {
         gen += std::string(" generation") + (s.extendedItems ? ", extended items" : "");
     }
@@ -263,12 +264,17 @@ std::string FormatStatusText(const StatusSnapshot& s, int language) {
                 s.temperatureUnit != 0 ? "degF" : "degC",
                 l.egt,
                 s.egtCorrection));
-    Line(out, "Pump voltage:", Format("%.2f V (second reading %.2f V)", l.pump_voltage_centivolts / 100.0, l.pump_voltage));
+    Line(out,
+         "Pump voltage:",
+         Format(
+             "%.2f V (second reading %.2f V)", l.pump_voltage_centivolts / 100.0, l.pump_voltage));
     Line(out, "Battery voltage:", Format("%.1f V", l.battery_voltage));
     Line(out, "RC voltage:", Format("%.1f V", l.rc_voltage));
     Line(out, "Current:", Format("%.2f A", l.current));
     Line(out, "CPU load:", Format("%u %%", l.cpu_load));
-    Line(out, "CPU temperature:", l.cpu_temperature < -59 ? "???" : Format("%d degC", l.cpu_temperature));
+    Line(out,
+         "CPU temperature:",
+         l.cpu_temperature < -59 ? "???" : Format("%d degC", l.cpu_temperature));
     Line(out, "Air pressure:", Format("%.3f kPa", l.air_pressure / 1000.0));
     Line(out, "Altitude:", Format("%d m", l.altitude));
     Line(out, "Record storage:", Format("%u", l.record_storage));
@@ -398,7 +404,12 @@ void WriteStateObject(JsonWriter& w, const StatusSnapshot& s, int language) {
 std::string FormatStatusJson(const StatusSnapshot& s, int language, bool pretty) {
     JsonWriter w(pretty);
     w.beginObject();
-    w.key("link").beginObject().field("type", LinkTypeName(s.linkType)).field("type_code", s.linkType).field("up", s.linkUp).endObject();
+    w.key("link")
+        .beginObject()
+        .field("type", LinkTypeName(s.linkType))
+        .field("type_code", s.linkType)
+        .field("up", s.linkUp)
+        .endObject();
     w.field("online", s.online);
     w.key("unit");
     if (!s.online) {
@@ -411,7 +422,12 @@ std::string FormatStatusJson(const StatusSnapshot& s, int language, bool pretty)
             .field("hardware_id", s.hardwareId)
             .field("boot_loader", s.bootLoader)
             .field("version", VersionText(s));
-        w.key("version_bytes").beginArray().value(s.version1).value(s.version2).value(s.version3).endArray();
+        w.key("version_bytes")
+            .beginArray()
+            .value(s.version1)
+            .value(s.version2)
+            .value(s.version3)
+            .endArray();
         w.field("app_version", s.appVersion)
             .field("boot_extra", s.bootExtra)
             .field("marker", s.marker)

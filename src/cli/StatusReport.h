@@ -39,11 +39,11 @@ struct StatusSnapshot {
     uint8_t formatVersion = 0;
     bool doubleRange = false;
     bool extendedItems = false;
-    std::string engineName; // UTF-8
+    std::string engineName;  // UTF-8
     int temperatureUnit = 0; // 0 Celsius, 1 Fahrenheit
     int pumpMode = 0;
     int telemetryProtocol = 0;
-    int egtCorrection = 0; // °C
+    int egtCorrection = 0;                                      // °C
     int32_t throttleMax = 0, throttleMin = 0, throttleIdle = 0; // µs, learned points
     CEcuLiveState live;
 };
@@ -72,8 +72,10 @@ struct StatusSnapshot {
 
 // One update of "turbexctl watch" at elapsedMs since the start: a line of
 // text, or a compact JSON object on one line (no line end in either).
-[[nodiscard]] std::string FormatWatchText(const StatusSnapshot& s, uint32_t elapsedMs, int language);
-[[nodiscard]] std::string FormatWatchJson(const StatusSnapshot& s, uint32_t elapsedMs, int language);
+[[nodiscard]] std::string
+FormatWatchText(const StatusSnapshot& s, uint32_t elapsedMs, int language);
+[[nodiscard]] std::string
+FormatWatchJson(const StatusSnapshot& s, uint32_t elapsedMs, int language);
 
 // The named live-state fields as members of the open object of w.
 void WriteLiveFields(JsonWriter& w, const CEcuLiveState& live);

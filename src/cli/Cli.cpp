@@ -467,8 +467,15 @@ int RunLogDownload(const CliOptions& o, CliIo& io) {
     }
     CDeviceBase& d = session.device();
     CDeviceECU& ecu = session.ecu();
-    if (ecu.liveState().record_storage == 0) {
+    const CEcuLiveState live = ecu.liveState();
+    if (live.record_storage == 0) {
         return Fail(io, kExitFailed, "the ECU reports no stored records");
+    }
+    if (live.engine_state > 1 && !o.abortBulk) {
+        // The ECU hands out its stored log only while the engine is stopped.
+        return Fail(io,
+                    kExitFailed,
+                    "the engine is running; stop it to download the stored log, or record this run with --abort-bulk");
     }
     const uint64_t downloads = session.Counts().count(CDeviceECU::kDownload);
     ecu.setDownloadRequested(true);

@@ -6,7 +6,9 @@
 #include "cli/MiniJson.h"
 
 #include "engine/CEngineParameterFile.h"
+#include "records/CDeviceECUTracker.h"
 #include "platform/ProfileFile.h"
+#include "sim/RealTimeDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -583,4 +585,44 @@ TEST(TurbexctlUnits, CtrlCEndsAWatchCleanly) {
     const CtlResult r = RunCtl(h.Args({"watch"}), 30000, 1500);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("Stop | Error: No"), std::string::npos) << r.out;
+}
+
+TEST(TurbexctlUnits, AbortBulkRecordsTheRunningEngineUntilCtrlC) {
+    ASSERT_FALSE(CtlPath().empty()) << "TURBEXCTL is not set";
+    sim::SimEcuConfig config;
+    config.switchOn = true;
+    config.throttle = 40;
+    config.autoStart = true;
+    SimEcuHarness h(config, 2, 3); // 16 records a second
+    h.system.Prefill(500);
+    for (int i = 0; i < 6000 && h.system.ecu.Model().State() != 5; ++i) {
+        h.system.Step(20);
+    }
+    ASSERT_EQ(h.system.ecu.Model().State(), 5);
+    const uint32_t lastStored = h.system.runLog.Records().back().counter;
+    ASSERT_TRUE(h.Start());
+    sim::RealTimeDriver driver([&](uint32_t ms) { h.system.Step(ms); });
+    ASSERT_TRUE(driver.Start());
+
+    // Without --abort-bulk a running engine is refused: it gives no stored log.
+    const std::string path = TempFile("follow.csv");
+    const CtlResult refused = RunCtl(h.Args({"log", "download", "-o", path}));
+    EXPECT_EQ(refused.exitCode, 4);
+    EXPECT_NE(refused.err.find("the engine is running"), std::string::npos) << refused.err;
+
+    const CtlResult r = RunCtl(h.Args({"log", "download", "--abort-bulk", "-o", path, "--json"}), 60000, 4000);
+    driver.Stop();
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto doc = MiniJson::Parse(r.out);
+    ASSERT_TRUE(doc.has_value()) << r.out;
+    EXPECT_EQ(doc->at("records_per_second")->number, 16);
+    ASSERT_GT(doc->at("records")->number, 0);
+    // Only records of this run: none of the stored history.
+    CDeviceECUTracker tracker;
+    ASSERT_EQ(tracker.load(path), 1);
+    CMLockGuard lock(tracker.getLock());
+    EXPECT_EQ(tracker.GetCount(), static_cast<int32_t>(doc->at("records")->number));
+    for (CMNode* n = tracker.GetHead(); n != nullptr; n = n->next) {
+        EXPECT_GT(static_cast<CDeviceECUTItem*>(n)->counter, lastStored);
+    }
 }

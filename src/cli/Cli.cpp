@@ -13,6 +13,7 @@
 #include "cli/StatusReport.h"
 #include "device/CDeviceBase.h"
 #include "engine/CEngineParameterFile.h"
+#include "engine/EcuTextId.h"
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/FileIo.h"
@@ -20,6 +21,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <cstdio>
 #include <vector>
 
@@ -69,6 +71,17 @@ int NotReady(CliIo& io, CliSession& session, CliSession::Ready r, const CliOptio
     return kExitInternal;
 }
 
+// Starts the session and waits for the ECU's first parameter block and
+// telemetry; the exit code when they do not come.
+std::optional<int> StartAndWaitReady(CliSession& session, const CliOptions& o, CliIo& io) {
+    session.Start();
+    const CliSession::Ready ready = session.WaitReady(o.timeoutMs);
+    if (ready != CliSession::Ready::Ok) {
+        return NotReady(io, session, ready, o);
+    }
+    return std::nullopt;
+}
+
 CliSession::Options SessionOptions(const CliOptions& o, bool download = false) {
     CliSession::Options s;
     s.port = o.port;
@@ -112,10 +125,8 @@ int RunStatus(const CliOptions& o, CliIo& io) {
 
 int RunWatch(const CliOptions& o, CliIo& io) {
     CliSession session(SessionOptions(o));
-    session.Start();
-    const CliSession::Ready ready = session.WaitReady(o.timeoutMs);
-    if (ready != CliSession::Ready::Ok) {
-        return NotReady(io, session, ready, o);
+    if (const auto notReady = StartAndWaitReady(session, o, io)) {
+        return *notReady;
     }
     CDeviceBase& d = session.device();
     const uint32_t start = platform::TickCount();
@@ -193,10 +204,8 @@ int PrintParameters(const CliOptions& o,
 
 int RunParams(const CliOptions& o, CliIo& io) {
     CliSession session(SessionOptions(o));
-    session.Start();
-    const CliSession::Ready ready = session.WaitReady(o.timeoutMs);
-    if (ready != CliSession::Ready::Ok) {
-        return NotReady(io, session, ready, o);
+    if (const auto notReady = StartAndWaitReady(session, o, io)) {
+        return *notReady;
     }
     return PrintParameters(o, io, session, ParameterSelection{});
 }
@@ -204,10 +213,8 @@ int RunParams(const CliOptions& o, CliIo& io) {
 int RunParamsSave(const CliOptions& o, CliIo& io) {
     const std::string& path = o.operands[0];
     CliSession session(SessionOptions(o));
-    session.Start();
-    const CliSession::Ready ready = session.WaitReady(o.timeoutMs);
-    if (ready != CliSession::Ready::Ok) {
-        return NotReady(io, session, ready, o);
+    if (const auto notReady = StartAndWaitReady(session, o, io)) {
+        return *notReady;
     }
     const CEngineParameterFile::Texts texts = session.ecu().withParameters(
         [](CEcuParameters& p) { return CEngineParameterFile::Collect(p); });
@@ -260,10 +267,8 @@ int RunParamsLoad(const CliOptions& o, CliIo& io) {
         return Fail(io, kExitFile, "cannot read " + path + ": " + error);
     }
     CliSession session(SessionOptions(o));
-    session.Start();
-    const CliSession::Ready ready = session.WaitReady(o.timeoutMs);
-    if (ready != CliSession::Ready::Ok) {
-        return NotReady(io, session, ready, o);
+    if (const auto notReady = StartAndWaitReady(session, o, io)) {
+        return *notReady;
     }
     session.ecu().withParameters([&](CEcuParameters& p) {
         CEngineParameterFile::Apply(settings, p);
@@ -279,29 +284,6 @@ struct Assignment {
     std::string text;
     int32_t integer = 0;
 };
-
-bool TakesInteger(int id) {
-    switch (id) {
-    case 5:
-    case 6:
-    case 7:
-    case 8:
-    case 9:
-    case 24:
-    case 27:
-    case 28:
-    case 29:
-    case 30:
-    case 47:
-    case 54:
-    case 57:
-    case 63:
-    case 64:
-        return true;
-    default:
-        return id >= 72 && id <= 79;
-    }
-}
 
 bool IsDecimal(const std::string& v) {
     double d = 0;
@@ -374,7 +356,7 @@ bool ParseAssignment(const std::string& op, Assignment& a, std::string& error) {
         error = a.name + " is read only (learned with the learn-* commands)";
         return false;
     }
-    if (TakesInteger(ref->textId)) {
+    if (EcuTextId::TakesInteger(ref->textId)) {
         if (!ParseInteger(v, INT32_MIN, INT32_MAX, n)) {
             error = a.name + " takes a whole number (a list index or 0/1), not \"" + v + "\"";
             return false;
@@ -410,10 +392,8 @@ int RunSet(const CliOptions& o, CliIo& io) {
         assignments.push_back(std::move(a));
     }
     CliSession session(SessionOptions(o));
-    session.Start();
-    const CliSession::Ready ready = session.WaitReady(o.timeoutMs);
-    if (ready != CliSession::Ready::Ok) {
-        return NotReady(io, session, ready, o);
+    if (const auto notReady = StartAndWaitReady(session, o, io)) {
+        return *notReady;
     }
     // Every parameter is checked before any is changed, so that a refused
     // one leaves the ECU as it was.
@@ -460,10 +440,8 @@ int RunSet(const CliOptions& o, CliIo& io) {
 
 int RunLogDownload(const CliOptions& o, CliIo& io) {
     CliSession session(SessionOptions(o));
-    session.Start();
-    const CliSession::Ready ready = session.WaitReady(o.timeoutMs);
-    if (ready != CliSession::Ready::Ok) {
-        return NotReady(io, session, ready, o);
+    if (const auto notReady = StartAndWaitReady(session, o, io)) {
+        return *notReady;
     }
     CDeviceBase& d = session.device();
     CDeviceECU& ecu = session.ecu();
@@ -690,10 +668,8 @@ int RunCommand(const CliOptions& o, CliIo& io) {
         return Fail(io, kExitUsage, error);
     }
     CliSession session(SessionOptions(o));
-    session.Start();
-    const CliSession::Ready ready = session.WaitReady(o.timeoutMs);
-    if (ready != CliSession::Ready::Ok) {
-        return NotReady(io, session, ready, o);
+    if (const auto notReady = StartAndWaitReady(session, o, io)) {
+        return *notReady;
     }
     CDeviceECU& ecu = session.ecu();
     int sent = 0;

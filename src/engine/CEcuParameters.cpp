@@ -250,30 +250,6 @@ constexpr CEcuParamCodec kBlock[kKeyCount] = {
 };
 // clang-format on
 
-// Text ids whose setFromText takes the integer argument.
-bool TakesInteger(int textId) {
-    switch (textId) {
-    case 5:
-    case 6:
-    case 7:
-    case 8:
-    case 9:
-    case 24:
-    case 27:
-    case 28:
-    case 29:
-    case 30:
-    case 47:
-    case 54:
-    case 57:
-    case 63:
-    case 64:
-        return true;
-    default:
-        return textId >= 72 && textId <= 79;
-    }
-}
-
 constexpr uint64_t Mask(uint8_t width) {
     return width >= 64 ? ~0ull : ((1ull << width) - 1ull);
 }
@@ -432,6 +408,29 @@ CEcuRegisterWrite Register2Write(std::initializer_list<uint8_t> bytes) {
 }
 
 } // namespace
+
+bool EcuTextId::TakesInteger(int textId) {
+    switch (textId) {
+    case 5:
+    case 6:
+    case 7:
+    case 8:
+    case 9:
+    case 24:
+    case 27:
+    case 28:
+    case 29:
+    case 30:
+    case 47:
+    case 54:
+    case 57:
+    case 63:
+    case 64:
+        return true;
+    default:
+        return textId >= 72 && textId <= 79;
+    }
+}
 
 // --- state ------------------------------------------------------------------
 
@@ -854,7 +853,7 @@ int CEcuParameters::setFromText(int textId, std::string_view text, int32_t integ
     if (textId < EcuTextId::First || textId > EcuTextId::Last) {
         return 0;
     }
-    if (TakesInteger(textId)) {
+    if (EcuTextId::TakesInteger(textId)) {
         return setKey(textId, integer);
     }
     if (textId == EcuTextId::CanAddress) {

@@ -86,4 +86,8 @@ enum : int {
     First = 1,
     Last = 79,
 };
+
+// Whether setFromText takes this text id's value from its integer argument
+// (a list index or switch state) rather than from its text.
+bool TakesInteger(int textId);
 } // namespace EcuTextId

@@ -21,8 +21,8 @@
 
 #include <charconv>
 #include <cmath>
-#include <optional>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 namespace cli {
@@ -453,7 +453,8 @@ int RunLogDownload(const CliOptions& o, CliIo& io) {
         // The ECU hands out its stored log only while the engine is stopped.
         return Fail(io,
                     kExitFailed,
-                    "the engine is running; stop it to download the stored log, or record this run with --abort-bulk");
+                    "the engine is running; stop it to download the stored log, or record this run "
+                    "with --abort-bulk");
     }
     const uint64_t downloads = session.Counts().count(CDeviceECU::kDownload);
     ecu.setDownloadRequested(true);

@@ -28,8 +28,8 @@ CDeviceECU::~CDeviceECU() {
     m_recordThread.Stop();
     // Then no event may reach this object any more; a handler call still
     // running finishes first (the gate no longer blocks it).
-    if (m_device != nullptr) {
-        m_device->SetTypeHandler(nullptr, nullptr, kUnitType);
+    if (CDeviceBase* const d = Device(); d != nullptr) {
+        d->SetTypeHandler(nullptr, nullptr, kUnitType);
     }
     m_gate.Close();
     m_stop.Close();
@@ -109,7 +109,9 @@ bool CDeviceECU::EnterGate() {
     return true;
 }
 
-void CDeviceECU::LeaveGate() { m_gate.Release(); }
+void CDeviceECU::LeaveGate() {
+    m_gate.Release();
+}
 
 bool CDeviceECU::Sleep(int32_t ms) {
     if (m_running.load() == 0) {
@@ -123,17 +125,21 @@ bool CDeviceECU::Sleep(int32_t ms) {
 }
 
 int32_t CDeviceECU::Notify(int32_t code, int32_t value) {
-    return m_device != nullptr ? m_device->Notify(code, value) : 0;
+    CDeviceBase* const d = Device();
+    return d != nullptr ? d->Notify(code, value) : 0;
 }
 
 bool CDeviceECU::connected() const {
-    return m_device != nullptr && m_device->IsLinkUp() != 0 && m_device->IsOnline() != 0 &&
-           m_device->GetUnitType() == kUnitType && m_device->IsBootLoader() == 0;
+    CDeviceBase* const d = Device();
+    return d != nullptr && d->IsLinkUp() != 0 && d->IsOnline() != 0 &&
+           d->GetUnitType() == kUnitType && d->IsBootLoader() == 0;
 }
 
 // --- poll thread ------------------------------------------------------------
 
-void CDeviceECU::PollThreadMain(void* self) { static_cast<CDeviceECU*>(self)->PollLoop(); }
+void CDeviceECU::PollThreadMain(void* self) {
+    static_cast<CDeviceECU*>(self)->PollLoop();
+}
 
 void CDeviceECU::PollLoop() {
     while (m_running.load() != 0) {
@@ -162,7 +168,7 @@ bool CDeviceECU::ReadParameters() {
     }();
     uint8_t buffer[32];
     while (auto request = read.next()) {
-        if (m_device->Read(request->reg, request->length, buffer) == 1) {
+        if (Device()->Read(request->reg, request->length, buffer) == 1) {
             read.feed({buffer, request->length});
         } else {
             read.fail();
@@ -173,7 +179,7 @@ bool CDeviceECU::ReadParameters() {
 }
 
 void CDeviceECU::PollCycle() {
-    (void)m_device->Write(1, 2, kPollRequest, 3); // its result is not checked
+    (void)Device()->Write(1, 2, kPollRequest, 3); // its result is not checked
 
     bool dirty;
     CEcuTelemetryContext context;
@@ -191,7 +197,7 @@ void CDeviceECU::PollCycle() {
     CEcuTelemetryRead telemetry(context);
     uint8_t buffer[32];
     while (auto request = telemetry.next()) {
-        if (m_device->Read(request->reg, request->length, buffer) == 1) {
+        if (Device()->Read(request->reg, request->length, buffer) == 1) {
             telemetry.feed({buffer, request->length});
         } else {
             telemetry.fail();
@@ -215,7 +221,7 @@ void CDeviceECU::PollCycle() {
         Notify(kTelemetry, 0);
     }
 
-    if (m_simulatorRead.load() != 0 && m_device->Read(11, 32, buffer) == 1) {
+    if (m_simulatorRead.load() != 0 && Device()->Read(11, 32, buffer) == 1) {
         {
             std::lock_guard lock(m_lock);
             std::memcpy(m_simulatorChannels.data(), buffer, 32);
@@ -223,14 +229,14 @@ void CDeviceECU::PollCycle() {
         m_simulatorRead = static_cast<int8_t>(buffer[0]);
         Notify(kSimulatorChannels, 0);
     }
-    if (m_simulatorState.load() != 0 && m_device->Read(10, 32, buffer) == 1) {
+    if (m_simulatorState.load() != 0 && Device()->Read(10, 32, buffer) == 1) {
         {
             std::lock_guard lock(m_lock);
             std::memcpy(m_simulatorStateBytes.data(), buffer, 32);
         }
         Notify(kSimulatorState, 0);
     }
-    if (m_device->Read(5, 6, buffer) == 1) {
+    if (Device()->Read(5, 6, buffer) == 1) {
         int present;
         {
             std::lock_guard lock(m_lock);
@@ -248,8 +254,9 @@ int CDeviceECU::sendCommand(uint8_t code, uint16_t argument) {
     if (m_device == nullptr) {
         return 0;
     }
-    const uint8_t frame[4] = {0x02, code, static_cast<uint8_t>(argument & 0xFF), static_cast<uint8_t>(argument >> 8)};
-    if (m_device->Write(1, 4, frame, 3) != 1) {
+    const uint8_t frame[4] = {
+        0x02, code, static_cast<uint8_t>(argument & 0xFF), static_cast<uint8_t>(argument >> 8)};
+    if (Device()->Write(1, 4, frame, 3) != 1) {
         return 0;
     }
     std::lock_guard lock(m_lock);
@@ -267,7 +274,7 @@ int CDeviceECU::sendCommand(uint8_t code, uint16_t a1, uint16_t a2, uint16_t a3,
         frame[2 + 2 * i] = static_cast<uint8_t>(args[i] & 0xFF);
         frame[3 + 2 * i] = static_cast<uint8_t>(args[i] >> 8);
     }
-    if (m_device->Write(1, 10, frame, 3) != 1) {
+    if (Device()->Write(1, 10, frame, 3) != 1) {
         return 0;
     }
     std::lock_guard lock(m_lock);
@@ -277,7 +284,7 @@ int CDeviceECU::sendCommand(uint8_t code, uint16_t a1, uint16_t a2, uint16_t a3,
 
 int CDeviceECU::WriteAll(const std::vector<CEcuRegisterWrite>& writes) {
     for (const CEcuRegisterWrite& w : writes) {
-        if (!connected() || m_device->Write(w.reg, w.length, w.data.data(), w.delayMs) != 1) {
+        if (!connected() || Device()->Write(w.reg, w.length, w.data.data(), w.delayMs) != 1) {
             return 0;
         }
         (void)Sleep(w.pauseAfterMs);
@@ -308,7 +315,7 @@ int CDeviceECU::commit() {
     }
     size_t sent = 0;
     for (const CEcuRegisterWrite& w : plan.writes()) {
-        if (!connected() || m_device->Write(w.reg, w.length, w.data.data(), w.delayMs) != 1) {
+        if (!connected() || Device()->Write(w.reg, w.length, w.data.data(), w.delayMs) != 1) {
             break;
         }
         ++sent;
@@ -353,12 +360,14 @@ int CDeviceECU::writeSimulator(uint8_t reg, const uint8_t* data, uint8_t length)
     if (m_device == nullptr || (reg != 10 && reg != 11)) {
         return 0;
     }
-    return m_device->Write(reg, length, data, 3);
+    return Device()->Write(reg, length, data, 3);
 }
 
 // --- record thread ------------------------------------------------------------
 
-void CDeviceECU::RecordThreadMain(void* self) { static_cast<CDeviceECU*>(self)->RecordLoop(); }
+void CDeviceECU::RecordThreadMain(void* self) {
+    static_cast<CDeviceECU*>(self)->RecordLoop();
+}
 
 void CDeviceECU::RecordLoop() {
     while (Sleep(50)) {
@@ -396,13 +405,14 @@ void CDeviceECU::Download() {
         uint8_t length;
         uint8_t bytes[3];
     };
-    static constexpr Setup kSetup[] = {{3, {0xE1, 0x01, 0x00}}, {3, {0xD2, 0x00, 0x00}}, {1, {0x7C}}, {2, {0xC3, 0x01}}};
+    static constexpr Setup kSetup[] = {
+        {3, {0xE1, 0x01, 0x00}}, {3, {0xD2, 0x00, 0x00}}, {1, {0x7C}}, {2, {0xC3, 0x01}}};
     if (!EnterGate()) {
         return;
     }
     bool ready = true;
     for (const Setup& s : kSetup) {
-        if (m_device->Write(13, s.length, s.bytes, 3) != 1) {
+        if (Device()->Write(13, s.length, s.bytes, 3) != 1) {
             ready = false;
             break;
         }
@@ -432,7 +442,7 @@ void CDeviceECU::Download() {
         if (!EnterGate()) {
             break;
         }
-        const bool read = connected() && m_device->Read(13, 32, buffer) == 1;
+        const bool read = connected() && Device()->Read(13, 32, buffer) == 1;
         LeaveGate();
         if (read) {
             CMLockGuard records(m_tracker.getLock());
@@ -461,7 +471,7 @@ void CDeviceECU::Download() {
         return;
     }
     const uint8_t close[2] = {0xC3, 0x00};
-    (void)m_device->Write(13, 2, close, 3);
+    (void)Device()->Write(13, 2, close, 3);
     LeaveGate();
 
     // Follow the records the running engine adds, about three reads per sample.
@@ -471,7 +481,7 @@ void CDeviceECU::Download() {
         if (!EnterGate()) {
             return;
         }
-        const bool read = connected() && m_device->Read(13, 15, buffer) == 1;
+        const bool read = connected() && Device()->Read(13, 15, buffer) == 1;
         LeaveGate();
         if (!read) {
             return;

@@ -138,7 +138,9 @@ private:
     int32_t Notify(int32_t code, int32_t value);
     bool ReadParameters();
 
-    CDeviceBase* m_device = nullptr;
+    // The device bound by attach; the worker threads, already running, read it.
+    [[nodiscard]] CDeviceBase* Device() const { return m_device.load(); }
+    std::atomic<CDeviceBase*> m_device{nullptr};
 
     std::atomic<int32_t> m_running{1};
     std::atomic<int8_t> m_simulatorRead{0};

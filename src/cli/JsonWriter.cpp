@@ -190,7 +190,8 @@ std::string Shortest(F v) {
 }
 } // namespace
 
-JsonWriter& JsonWriter::value(float v) {
+template <typename F>
+JsonWriter& JsonWriter::number(F v) {
     if (!std::isfinite(v)) {
         return null();
     }
@@ -201,15 +202,12 @@ JsonWriter& JsonWriter::value(float v) {
     return *this;
 }
 
+JsonWriter& JsonWriter::value(float v) {
+    return number(v);
+}
+
 JsonWriter& JsonWriter::value(double v) {
-    if (!std::isfinite(v)) {
-        return null();
-    }
-    if (beforeValue()) {
-        m_out += Shortest(v);
-        m_done = m_stack.empty();
-    }
-    return *this;
+    return number(v);
 }
 
 } // namespace cli

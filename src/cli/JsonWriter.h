@@ -73,6 +73,9 @@ private:
     };
     JsonWriter& signedValue(int64_t v);
     JsonWriter& unsignedValue(uint64_t v);
+    // A float or double in its shortest exact form; null when not finite.
+    template <typename F>
+    JsonWriter& number(F v);
     // Prepares for a value (separator, indentation); false on misuse.
     bool beforeValue();
     void newline();

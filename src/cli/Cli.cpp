@@ -14,6 +14,7 @@
 #include "device/CDeviceBase.h"
 #include "engine/CEngineParameterFile.h"
 #include "engine/EcuTextId.h"
+#include "foundation/StringPrintf.h"
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/FileIo.h"
@@ -36,9 +37,7 @@ int Fail(CliIo& io, int code, const std::string& message) {
 }
 
 std::string Seconds(int32_t ms) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%g s", ms / 1000.0);
-    return buf;
+    return StringPrintf("%g s", ms / 1000.0);
 }
 
 // The message and exit code of a session that is not ready.

@@ -1,6 +1,7 @@
 #include "cli/LogInfo.h"
 
 #include "cli/JsonWriter.h"
+#include "foundation/StringPrintf.h"
 #include "records/CDeviceECUTracker.h"
 #include "records/CEngineLogFile.h"
 #include "records/CEngineLogFormat.h"
@@ -14,21 +15,8 @@ namespace cli {
 
 namespace {
 
-constexpr const char* kColumnNames[LogInfo::kColumns] = {
-    "engine_state", "temperature", "engine_rpm", "pump_vol",   "radio_vol",
-    "engine_vol",   "pressure",    "rc_input1",  "rc_input2",  "speed",
-    "pump_st",      "pump_rpm",    "error_coe",  "current",    "tcu_temp",
-    "ecu_temp",     "thrust",      "fuel_temp",  "fuel_press", "combustion_press",
-};
-
-std::array<int32_t, LogInfo::kColumns> Columns(const CDeviceECUTItem& r) {
-    return {r.engine_state, r.temperature, r.engine_rpm, r.pump_vol,   r.radio_vol,
-            r.engine_vol,   r.pressure,    r.rc_input1,  r.rc_input2,  r.speed,
-            r.pump_st,      r.pump_rpm,    r.error_coe,  r.current,    r.tcu_temp,
-            r.ecu_temp,     r.thrust,      r.fuel_temp,  r.fuel_press, r.combustion_press};
-}
-
 // The first line of the file, without its line end; false when unreadable.
+// Read apart, so that a file that is no log is refused before it is parsed.
 bool FirstLine(const std::string& path, std::string& line, std::string& error) {
     std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!f) {
@@ -45,7 +33,7 @@ bool FirstLine(const std::string& path, std::string& line, std::string& error) {
 } // namespace
 
 const char* ColumnName(size_t i) {
-    return i < LogInfo::kColumns ? kColumnNames[i] : "";
+    return CEngineLogFormat::ValueColumnName(i);
 }
 
 LogInfo SummarizeLog(const CDeviceECUTracker& tracker, int version) {
@@ -53,26 +41,21 @@ LogInfo SummarizeLog(const CDeviceECUTracker& tracker, int version) {
     info.version = version;
     info.recordsPerSecond = tracker.getRecordsPerSecond();
     info.count = tracker.GetCount();
+    // A loaded file keeps its lines' order, so the counters' extremes are
+    // looked for, not taken from the ends of the list.
     bool first = true;
     for (CMNode* n = tracker.GetHead(); n != nullptr; n = n->next) {
-        const auto cols = Columns(*static_cast<CDeviceECUTItem*>(n));
+        const auto& r = *static_cast<CDeviceECUTItem*>(n);
         for (size_t i = 0; i < LogInfo::kColumns; ++i) {
-            info.maxima[i] = first ? cols[i] : std::max(info.maxima[i], cols[i]);
+            const int32_t v = CEngineLogFormat::ValueColumn(r, i);
+            info.maxima[i] = first ? v : std::max(info.maxima[i], v);
         }
+        info.firstCounter = first ? r.counter : std::min(info.firstCounter, r.counter);
+        info.lastCounter = first ? r.counter : std::max(info.lastCounter, r.counter);
         first = false;
     }
-    if (const CDeviceECUTItem* oldest = tracker.oldest()) {
-        info.firstCounter = oldest->counter;
-        info.lastCounter = tracker.newest()->counter;
-        // A loaded file keeps its lines' order; take the real extremes.
-        for (CMNode* n = tracker.GetHead(); n != nullptr; n = n->next) {
-            const uint32_t c = static_cast<CDeviceECUTItem*>(n)->counter;
-            info.firstCounter = std::min(info.firstCounter, c);
-            info.lastCounter = std::max(info.lastCounter, c);
-        }
-        info.durationS = static_cast<double>(info.lastCounter - info.firstCounter) /
-                         std::max(1, info.recordsPerSecond);
-    }
+    info.durationS = static_cast<double>(info.lastCounter - info.firstCounter) /
+                     std::max(1, info.recordsPerSecond);
     info.chartPumpVolMax = tracker.getPumpVolMax();
     info.chartPumpRpmMax = tracker.getPumpRpmMax();
     info.chartRpmMax = tracker.getRpmMax();
@@ -104,27 +87,17 @@ int ReadLogInfo(const std::string& path, LogInfo& out, std::string& error) {
 }
 
 std::string FormatLogInfoText(const std::string& path, const LogInfo& info) {
-    std::string out;
-    char buf[200];
-    std::snprintf(buf, sizeof buf, "File:                %s\n", path.c_str());
-    out += buf;
-    std::snprintf(buf, sizeof buf, "Version:             %d\n", info.version);
-    out += buf;
-    std::snprintf(buf, sizeof buf, "Records per second:  %d\n", info.recordsPerSecond);
-    out += buf;
-    std::snprintf(buf, sizeof buf, "Records:             %d\n", info.count);
-    out += buf;
-    std::snprintf(buf,
-                  sizeof buf,
-                  "Duration:            %.1f s (counter %u to %u)\n",
-                  info.durationS,
-                  info.firstCounter,
-                  info.lastCounter);
-    out += buf;
+    std::string out = StringPrintf("File:                %s\n", path.c_str());
+    out += StringPrintf("Version:             %d\n", info.version);
+    out += StringPrintf("Records per second:  %d\n", info.recordsPerSecond);
+    out += StringPrintf("Records:             %d\n", info.count);
+    out += StringPrintf("Duration:            %.1f s (counter %u to %u)\n",
+                        info.durationS,
+                        info.firstCounter,
+                        info.lastCounter);
     out += "Column maxima:\n";
     for (size_t i = 0; i < LogInfo::kColumns; ++i) {
-        std::snprintf(buf, sizeof buf, "  %-18s %d\n", kColumnNames[i], info.maxima[i]);
-        out += buf;
+        out += StringPrintf("  %-18s %d\n", ColumnName(i), info.maxima[i]);
     }
     return out;
 }
@@ -141,7 +114,7 @@ std::string FormatLogInfoJson(const std::string& path, const LogInfo& info, bool
         .field("duration_s", info.durationS);
     w.key("maxima").beginObject();
     for (size_t i = 0; i < LogInfo::kColumns; ++i) {
-        w.field(kColumnNames[i], info.maxima[i]);
+        w.field(ColumnName(i), info.maxima[i]);
     }
     w.endObject();
     w.key("chart_maxima")

@@ -4,13 +4,15 @@
 #include <cstdint>
 #include <string>
 
+#include "records/CEngineLogFormat.h"
+
 class CDeviceECUTracker;
 
 namespace cli {
 
 // What "turbexctl log info" reports of an engine_log.csv.
 struct LogInfo {
-    static constexpr size_t kColumns = 20; // the version-4 columns after counter
+    static constexpr size_t kColumns = CEngineLogFormat::kValueColumns;
 
     int version = 255;        // of the version line; 255 when it cannot be read
     int recordsPerSecond = 2; // as the loader takes it

@@ -154,4 +154,16 @@ bool IsReadOnly(int textId) {
     return textId >= 1 && textId <= 3;
 }
 
+const char* GenerationName(EcuGeneration generation) {
+    switch (generation) {
+    case EcuGeneration::Item:
+        return "item";
+    case EcuGeneration::Block:
+        return "block";
+    case EcuGeneration::Unknown:
+        break;
+    }
+    return "unknown";
+}
+
 } // namespace cli

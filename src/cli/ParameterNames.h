@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/EcuTypes.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +27,9 @@ struct ParameterRef {
 // "13", "max-egt" (ASCII case ignored, '_' taken as '-'), "engine-name"; nothing
 // for an unknown name or a number outside 1..79.
 [[nodiscard]] std::optional<ParameterRef> FindParameter(std::string_view nameOrId);
+
+// "item", "block" or "unknown", as reports and JSON name the generation.
+[[nodiscard]] const char* GenerationName(EcuGeneration generation);
 
 // Read-only text ids (the learned throttle points 1..3).
 [[nodiscard]] bool IsReadOnly(int textId);

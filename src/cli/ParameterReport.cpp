@@ -4,6 +4,7 @@
 #include "cli/ParameterNames.h"
 #include "engine/CEcuParameters.h"
 #include "engine/CEngineParameterFile.h"
+#include "foundation/StringPrintf.h"
 #include "platform/CodePage.h"
 
 #include <cstdio>
@@ -11,10 +12,6 @@
 namespace cli {
 
 namespace {
-
-const char* GenerationName(EcuGeneration g) {
-    return g == EcuGeneration::Item ? "item" : g == EcuGeneration::Block ? "block" : "unknown";
-}
 
 bool Shows(const ParameterSelection& sel, const std::string& extra) {
     return sel.all || sel.extras.count(extra) != 0;
@@ -73,26 +70,20 @@ ParameterSnapshot TakeParameters(const CEcuParameters& parameters) {
 
 std::string FormatParametersText(const ParameterSnapshot& p, const ParameterSelection& sel) {
     std::string out;
-    char buf[160];
     if (sel.all) {
-        if (p.generation == EcuGeneration::Block) {
-            std::snprintf(buf, sizeof buf, "ECU: block generation, format %u\n", p.formatVersion);
-        } else {
-            std::snprintf(buf, sizeof buf, "ECU: %s generation\n", GenerationName(p.generation));
-        }
-        out += buf;
+        out += p.generation == EcuGeneration::Block
+                   ? StringPrintf("ECU: block generation, format %u\n", p.formatVersion)
+                   : StringPrintf("ECU: %s generation\n", GenerationName(p.generation));
         out += " id  name                          text           value  supported\n";
     }
     for (const auto& e : p.entries) {
         if (!Shows(sel, e.textId)) {
             continue;
         }
-        std::snprintf(buf, sizeof buf, "%3d  ", e.textId);
-        out += buf;
+        out += StringPrintf("%3d  ", e.textId);
         out += Pad(e.name, 30);
         out += Pad(e.text, 12);
-        std::snprintf(buf, sizeof buf, " %7d  %s\n", e.value, e.supported ? "yes" : "no");
-        out += buf;
+        out += StringPrintf(" %7d  %s\n", e.value, e.supported ? "yes" : "no");
     }
     auto extra = [&](const char* name, const std::string& value) {
         if (Shows(sel, name)) {

@@ -1,49 +1,28 @@
 #include "cli/StatusReport.h"
 
 #include "cli/JsonWriter.h"
+#include "cli/ParameterNames.h"
 #include "device/CDeviceBase.h"
 #include "engine/EcuTextId.h"
 #include "foundation/CTextTable.h"
+#include "foundation/StringPrintf.h"
 #include "platform/CodePage.h"
 #include "protocol/CDeviceECU.h"
 
-#include <cstdarg>
 #include <cstdio>
 
 namespace cli {
 
 namespace {
 
-std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* fmt, ...) {
-    char buf[256];
-    va_list args;
-    va_start(args, fmt);
-    std::vsnprintf(buf, sizeof buf, fmt, args);
-    va_end(args);
-    return buf;
-}
-
 std::string Text(int number, int language) {
     return CTextTable::GetText(number, language);
-}
-
-const char* GenerationName(EcuGeneration g) {
-    switch (g) {
-    case EcuGeneration::Item:
-        return "item";
-    case EcuGeneration::Block:
-        return "block";
-    case EcuGeneration::Unknown:
-        break;
-    }
-    return "unknown";
 }
 
 std::string Hex(const uint8_t* bytes, size_t n) {
     std::string out;
     for (size_t i = 0; i < n; ++i) {
-        out += Format("%02X", bytes[i]);
+        out += StringPrintf("%02X", bytes[i]);
     }
     return out;
 }
@@ -79,7 +58,7 @@ std::string TcuText(const CEcuLiveState& l, int language) {
     if (!l.tcu_answering) {
         return Text(88, language);
     }
-    return Format("TCU:%d.%d.%d", l.tcu_version[0], l.tcu_version[1], l.tcu_version[2]);
+    return StringPrintf("TCU:%d.%d.%d", l.tcu_version[0], l.tcu_version[1], l.tcu_version[2]);
 }
 
 // The flags that are set, by name.
@@ -118,7 +97,7 @@ std::string ActiveFlags(const CEcuLiveState& l) {
 }
 
 void Line(std::string& out, const char* label, const std::string& value) {
-    out += Format("%-22s %s\n", label, value.c_str());
+    out += StringPrintf("%-22s %s\n", label, value.c_str());
 }
 
 } // namespace
@@ -181,7 +160,7 @@ std::string LinkTypeName(int32_t linkType) {
     case 10:
         return "none";
     default:
-        return Format("link %d", linkType);
+        return StringPrintf("link %d", linkType);
     }
 }
 
@@ -190,9 +169,9 @@ std::string VersionText(const StatusSnapshot& s) {
         return "";
     }
     if (s.bootLoader) {
-        return Format("BOOT:V%d.%02d", s.version1, s.version2);
+        return StringPrintf("BOOT:V%d.%02d", s.version1, s.version2);
     }
-    return Format("APP:V%d.%02d.%02d", s.version1, s.version2, s.version3);
+    return StringPrintf("APP:V%d.%02d.%02d", s.version1, s.version2, s.version3);
 }
 
 std::string StateText(const CEcuLiveState& live, int language) {
@@ -203,7 +182,7 @@ std::string ErrorText(const CEcuLiveState& live, int language) {
     const int code = live.displayError();
     const int number = CEcuLiveState::ErrorTextNumber(code);
     if (number < 0) {
-        return Format("%d", code); // a code without a text
+        return StringPrintf("%d", code); // a code without a text
     }
     return Text(number, language);
 }
@@ -211,14 +190,14 @@ std::string ErrorText(const CEcuLiveState& live, int language) {
 std::string MainPumpStateText(int state, int language) {
     static constexpr int kTexts[] = {87, 88, 101, 102, 103, 104};
     if (state < 0 || state > 5) {
-        return Format("%d", state);
+        return StringPrintf("%d", state);
     }
     return Text(kTexts[state], language);
 }
 
 std::string RunStateText(int state, int language) {
     if (state < 0 || state > 3) {
-        return Format("%d", state);
+        return StringPrintf("%d", state);
     }
     return Text(101 + state, language);
 }
@@ -232,12 +211,12 @@ std::string FormatStatusText(const StatusSnapshot& s, int language) {
     }
     Line(out,
          "Unit:",
-         Format("online, id %u, type %u%s, mode %u, hardware id 0x%03X",
-                s.unitId,
-                s.unitType,
-                s.unitType == 2 ? " (ECU)" : "",
-                s.mode,
-                s.hardwareId));
+         StringPrintf("online, id %u, type %u%s, mode %u, hardware id 0x%03X",
+                      s.unitId,
+                      s.unitType,
+                      s.unitType == 2 ? " (ECU)" : "",
+                      s.mode,
+                      s.hardwareId));
     Line(out, "Version:", VersionText(s) + (s.bootLoader ? " (boot loader)" : ""));
     Line(out, "Device info:", Printable(s.deviceInfo) + " [" + Hex(s.deviceInfo.data(), 12) + "]");
     if (!s.ecu) {
@@ -246,71 +225,72 @@ std::string FormatStatusText(const StatusSnapshot& s, int language) {
     const CEcuLiveState& l = s.live;
     std::string gen = GenerationName(s.generation);
     if (s.generation == EcuGeneration::Block) {
-        gen += Format(
+        gen += StringPrintf(
             " generation, format %u%s", s.formatVersion, s.doubleRange ? ", double range" : "");
     } else {
         gen += std::string(" generation") + (s.extendedItems ? ", extended items" : "");
     }
     Line(out, "ECU:", gen);
     Line(out, "Engine name:", s.engineName);
-    Line(out, "State:", StateText(l, language) + Format(" (ECU state %u)", l.engine_state));
-    Line(out, "Error:", ErrorText(l, language) + Format(" (code %u)", l.error_code));
+    Line(out, "State:", StateText(l, language) + StringPrintf(" (ECU state %u)", l.engine_state));
+    Line(out, "Error:", ErrorText(l, language) + StringPrintf(" (code %u)", l.error_code));
     Line(out, "Flags:", ActiveFlags(l));
-    Line(out, "RPM:", Format("%d", l.engine_rpm));
+    Line(out, "RPM:", StringPrintf("%d", l.engine_rpm));
     Line(out,
          "EGT:",
-         Format("%d %s (reading %d, correction %+d)",
-                DisplayedEgt(s),
-                s.temperatureUnit != 0 ? "degF" : "degC",
-                l.egt,
-                s.egtCorrection));
+         StringPrintf("%d %s (reading %d, correction %+d)",
+                      DisplayedEgt(s),
+                      s.temperatureUnit != 0 ? "degF" : "degC",
+                      l.egt,
+                      s.egtCorrection));
     Line(out,
          "Pump voltage:",
-         Format(
+         StringPrintf(
              "%.2f V (second reading %.2f V)", l.pump_voltage_centivolts / 100.0, l.pump_voltage));
-    Line(out, "Battery voltage:", Format("%.1f V", l.battery_voltage));
-    Line(out, "RC voltage:", Format("%.1f V", l.rc_voltage));
-    Line(out, "Current:", Format("%.2f A", l.current));
-    Line(out, "CPU load:", Format("%u %%", l.cpu_load));
+    Line(out, "Battery voltage:", StringPrintf("%.1f V", l.battery_voltage));
+    Line(out, "RC voltage:", StringPrintf("%.1f V", l.rc_voltage));
+    Line(out, "Current:", StringPrintf("%.2f A", l.current));
+    Line(out, "CPU load:", StringPrintf("%u %%", l.cpu_load));
     Line(out,
          "CPU temperature:",
-         l.cpu_temperature < -59 ? "???" : Format("%d degC", l.cpu_temperature));
-    Line(out, "Air pressure:", Format("%.3f kPa", l.air_pressure / 1000.0));
-    Line(out, "Altitude:", Format("%d m", l.altitude));
-    Line(out, "Record storage:", Format("%u", l.record_storage));
-    Line(out, "Throttle input:", Format("%u us", l.rc_throttle_input));
-    Line(out, "Switch input:", Format("%u us", l.rc_switch_input));
+         l.cpu_temperature < -59 ? "???" : StringPrintf("%d degC", l.cpu_temperature));
+    Line(out, "Air pressure:", StringPrintf("%.3f kPa", l.air_pressure / 1000.0));
+    Line(out, "Altitude:", StringPrintf("%d m", l.altitude));
+    Line(out, "Record storage:", StringPrintf("%u", l.record_storage));
+    Line(out, "Throttle input:", StringPrintf("%u us", l.rc_throttle_input));
+    Line(out, "Switch input:", StringPrintf("%u us", l.rc_switch_input));
     Line(out,
          "Learned throttle:",
-         Format("max %d us, idle %d us, min %d us", s.throttleMax, s.throttleIdle, s.throttleMin));
+         StringPrintf(
+             "max %d us, idle %d us, min %d us", s.throttleMax, s.throttleIdle, s.throttleMin));
     Line(out,
          "Main pump:",
          MainPumpStateText(l.main_pump_state, language) +
-             Format(", %d rpm, %d degC", l.pump_rpm, l.pump_temperature));
+             StringPrintf(", %d rpm, %d degC", l.pump_rpm, l.pump_temperature));
     std::string starter = StarterTypeText(l, language);
     if (l.starter_fitted && l.starter_answering) {
         starter += ", " + RunStateText(l.starter_state, language) +
-                   Format(", %d rpm, %d degC", l.starter_rpm, l.starter_temperature);
+                   StringPrintf(", %d rpm, %d degC", l.starter_rpm, l.starter_temperature);
     }
     Line(out, "Starter:", starter);
     std::string tcu = TcuText(l, language);
     if (l.tcu_fitted) {
-        tcu += Format(", voltage %u, %d degC", l.tcu_voltage, l.tcu_temperature);
+        tcu += StringPrintf(", voltage %u, %d degC", l.tcu_voltage, l.tcu_temperature);
     }
     Line(out, "TCU:", tcu);
     Line(out,
          "Ignition pump:",
          RunStateText(l.ignition_pump_state, language) +
-             Format(", %d rpm, %d degC", l.ignition_pump_rpm, l.ignition_pump_temperature));
+             StringPrintf(", %d rpm, %d degC", l.ignition_pump_rpm, l.ignition_pump_temperature));
     Line(out,
          "Alternator:",
-         l.alternator_present ? Format("%.1f V", l.alternator_voltage) : Text(87, language));
+         l.alternator_present ? StringPrintf("%.1f V", l.alternator_voltage) : Text(87, language));
     Line(out,
          "Fuel:",
-         Format("%d degC, %.3f MPa, combustion %.3f MPa",
-                l.fuel_temperature,
-                l.fuel_pressure,
-                l.combustion_pressure));
+         StringPrintf("%d degC, %.3f MPa, combustion %.3f MPa",
+                      l.fuel_temperature,
+                      l.fuel_pressure,
+                      l.combustion_pressure));
     return out;
 }
 
@@ -466,18 +446,19 @@ std::string FormatStatusJson(const StatusSnapshot& s, int language, bool pretty)
 
 std::string FormatWatchText(const StatusSnapshot& s, uint32_t elapsedMs, int language) {
     const CEcuLiveState& l = s.live;
-    return Format("%7.1f s  %s | %s | rpm %d | egt %d | pump %.2f V | batt %.1f V | rc %.1f V | "
-                  "%.2f A | throttle %u us",
-                  elapsedMs / 1000.0,
-                  StateText(l, language).c_str(),
-                  ErrorText(l, language).c_str(),
-                  l.engine_rpm,
-                  DisplayedEgt(s),
-                  l.pump_voltage_centivolts / 100.0,
-                  l.battery_voltage,
-                  l.rc_voltage,
-                  l.current,
-                  l.rc_throttle_input);
+    return StringPrintf(
+        "%7.1f s  %s | %s | rpm %d | egt %d | pump %.2f V | batt %.1f V | rc %.1f V | "
+        "%.2f A | throttle %u us",
+        elapsedMs / 1000.0,
+        StateText(l, language).c_str(),
+        ErrorText(l, language).c_str(),
+        l.engine_rpm,
+        DisplayedEgt(s),
+        l.pump_voltage_centivolts / 100.0,
+        l.battery_voltage,
+        l.rc_voltage,
+        l.current,
+        l.rc_throttle_input);
 }
 
 std::string FormatWatchJson(const StatusSnapshot& s, uint32_t elapsedMs, int language) {

@@ -10,7 +10,7 @@ namespace {
 
 // The version-4 columns in file order; versions 1-3 read a prefix of them.
 // counter, the only unsigned field, is column 0 and handled apart.
-constexpr std::array<int32_t CDeviceECUTItem::*, 20> kColumns = {
+constexpr std::array<int32_t CDeviceECUTItem::*, CEngineLogFormat::kValueColumns> kColumns = {
     &CDeviceECUTItem::engine_state, &CDeviceECUTItem::temperature,
     &CDeviceECUTItem::engine_rpm,   &CDeviceECUTItem::pump_vol,
     &CDeviceECUTItem::radio_vol,    &CDeviceECUTItem::engine_vol,
@@ -72,6 +72,14 @@ std::string CEngineLogFormat::VersionLine(int recordsPerSecond) {
     AppendInt(line, recordsPerSecond);
     line += "\r\n";
     return line;
+}
+
+const char* CEngineLogFormat::ValueColumnName(size_t i) {
+    return i < kValueColumns ? kNames[i + 1] : "";
+}
+
+int32_t CEngineLogFormat::ValueColumn(const CDeviceECUTItem& record, size_t i) {
+    return i < kValueColumns ? record.*kColumns[i] : 0;
 }
 
 std::string CEngineLogFormat::HeaderLine() {

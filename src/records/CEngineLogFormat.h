@@ -33,6 +33,12 @@ public:
     // last, which ends the line with CR LF (348 bytes).
     [[nodiscard]] static std::string HeaderLine();
 
+    // The 20 version-4 columns after counter, in file order: their names
+    // ("engine_state" ... "combustion_press") and a record's values.
+    static constexpr size_t kValueColumns = 20;
+    [[nodiscard]] static const char* ValueColumnName(size_t i);
+    [[nodiscard]] static int32_t ValueColumn(const CDeviceECUTItem& record, size_t i);
+
     // The 21 version-4 fields of record, comma-separated, ending in CR LF.
     static void AppendRecordLine(const CDeviceECUTItem& record, std::string& out);
 

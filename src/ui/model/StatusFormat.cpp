@@ -1,25 +1,14 @@
 #include "ui/model/StatusFormat.h"
 
 #include "foundation/CTextTable.h"
+#include "foundation/StringPrintf.h"
 
 #include <cerrno>
 #include <climits>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
-std::string Format(const char* format, ...) {
-    char buffer[64];
-    va_list args;
-    va_start(args, format);
-    const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    return n < 0 ? std::string() : std::string(buffer);
-}
 
 std::string Text(int32_t number, int32_t language) {
     return CTextTable::GetText(number, language);
@@ -71,15 +60,16 @@ std::vector<StatusValue> StatusFormat::StateGroup(const EcuLiveView* live, int32
         return out;
     }
     out.push_back({kState, DisplayStateText(live->display_state, language)});
-    out.push_back({kCpuUsage, Format("%d", live->cpu_load)});
+    out.push_back({kCpuUsage, StringPrintf("%d", live->cpu_load)});
+    out.push_back({kCpuTemp,
+                   live->cpu_temperature < -59 ? std::string("???")
+                                               : StringPrintf("%d", live->cpu_temperature)});
+    out.push_back({kRcVoltage, StringPrintf("%0.1f", static_cast<double>(live->rc_voltage))});
     out.push_back(
-        {kCpuTemp,
-         live->cpu_temperature < -59 ? std::string("???") : Format("%d", live->cpu_temperature)});
-    out.push_back({kRcVoltage, Format("%0.1f", static_cast<double>(live->rc_voltage))});
-    out.push_back({kPowerVoltage, Format("%0.1f", static_cast<double>(live->battery_voltage))});
-    out.push_back({kCurrent, Format("%.2f", static_cast<double>(live->current))});
-    out.push_back({kPressure, Format("%.3f", live->air_pressure / 1000.0)});
-    out.push_back({kAltitude, Format("%d", live->altitude)});
+        {kPowerVoltage, StringPrintf("%0.1f", static_cast<double>(live->battery_voltage))});
+    out.push_back({kCurrent, StringPrintf("%.2f", static_cast<double>(live->current))});
+    out.push_back({kPressure, StringPrintf("%.3f", live->air_pressure / 1000.0)});
+    out.push_back({kAltitude, StringPrintf("%d", live->altitude)});
     return out;
 }
 
@@ -94,8 +84,8 @@ std::vector<StatusValue> StatusFormat::StarterGroup(const EcuLiveView* live, int
     out.push_back({kStarterType, Text(type, language)});
     if (working) {
         out.push_back({kStarterState, RunStateText(live->starter_state, language)});
-        out.push_back({kStarterRpm, Format("%d", live->starter_rpm)});
-        out.push_back({kStarterTemp, Format("%d", live->starter_temperature)});
+        out.push_back({kStarterRpm, StringPrintf("%d", live->starter_rpm)});
+        out.push_back({kStarterTemp, StringPrintf("%d", live->starter_temperature)});
     } else {
         Empty(out, {kStarterState, kStarterRpm, kStarterTemp});
     }
@@ -108,8 +98,8 @@ std::vector<StatusValue> StatusFormat::AlternatorGroup(const EcuLiveView* live) 
     // side and the currents have no field, so they stay empty.
     Empty(out, {kAltInputVoltage, kAltInputCurrent});
     if (live != nullptr && live->alternator_present) {
-        out.push_back(
-            {kAltOutputVoltage, Format("%0.1f", static_cast<double>(live->alternator_voltage))});
+        out.push_back({kAltOutputVoltage,
+                       StringPrintf("%0.1f", static_cast<double>(live->alternator_voltage))});
     } else {
         Empty(out, {kAltOutputVoltage});
     }
@@ -133,8 +123,8 @@ std::vector<StatusValue> StatusFormat::MainPumpGroup(const EcuLiveView* live, in
     out.push_back({kTcuPump, Text(kTcuPumpText[live->ignition_pump_type_b & 3], language)});
     if (MainPumpReported(*live)) {
         out.push_back({kPumpState, RunStateText(live->ignition_pump_state, language)});
-        out.push_back({kPumpRpm, Format("%d", live->ignition_pump_rpm)});
-        out.push_back({kPumpTemp, Format("%d", live->ignition_pump_temperature)});
+        out.push_back({kPumpRpm, StringPrintf("%d", live->ignition_pump_rpm)});
+        out.push_back({kPumpTemp, StringPrintf("%d", live->ignition_pump_temperature)});
     } else {
         Empty(out, {kPumpState, kPumpRpm, kPumpTemp});
     }
@@ -149,16 +139,16 @@ std::vector<StatusValue> StatusFormat::TcuGroup(const EcuLiveView* live, int32_t
     }
     if (live->tcu_answering) {
         out.push_back({kTcuVersion,
-                       Format("TCU:%d.%d.%d",
-                              live->tcu_version[0],
-                              live->tcu_version[1],
-                              live->tcu_version[2])});
+                       StringPrintf("TCU:%d.%d.%d",
+                                    live->tcu_version[0],
+                                    live->tcu_version[1],
+                                    live->tcu_version[2])});
     } else {
         out.push_back({kTcuVersion, Text(live->tcu_fitted ? 88 : 87, language)});
     }
     if (live->tcu_fitted || live->tcu_answering) {
-        out.push_back({kTcuVoltage, Format("%d", live->tcu_voltage)});
-        out.push_back({kTcuTemp, Format("%d", live->tcu_temperature)});
+        out.push_back({kTcuVoltage, StringPrintf("%d", live->tcu_voltage)});
+        out.push_back({kTcuTemp, StringPrintf("%d", live->tcu_temperature)});
     } else {
         Empty(out, {kTcuVoltage, kTcuTemp});
     }
@@ -176,8 +166,8 @@ std::vector<StatusValue> StatusFormat::IgnitionPumpGroup(const EcuLiveView* live
     const int32_t state = live->main_pump_state;
     out.push_back({kIgnPumpState, state <= 5 ? Text(kStateText[state], language) : std::string()});
     if (state >= 2) {
-        out.push_back({kIgnPumpRpm, Format("%d", live->pump_rpm)});
-        out.push_back({kIgnPumpTemp, Format("%d", live->pump_temperature)});
+        out.push_back({kIgnPumpRpm, StringPrintf("%d", live->pump_rpm)});
+        out.push_back({kIgnPumpTemp, StringPrintf("%d", live->pump_temperature)});
     } else {
         Empty(out, {kIgnPumpRpm, kIgnPumpTemp});
     }
@@ -190,8 +180,8 @@ std::vector<StatusValue> StatusFormat::RcInputs(const EcuLiveView* live) {
         Empty(out, {kRcThrottle, kRcSwitch});
         return out;
     }
-    out.push_back({kRcThrottle, Format("%d", live->rc_throttle_input)});
-    out.push_back({kRcSwitch, Format("%d", live->rc_switch_input)});
+    out.push_back({kRcThrottle, StringPrintf("%d", live->rc_throttle_input)});
+    out.push_back({kRcSwitch, StringPrintf("%d", live->rc_switch_input)});
     return out;
 }
 
@@ -201,9 +191,10 @@ std::vector<StatusValue> StatusFormat::FuelGroup(const EcuLiveView* live) {
         Empty(out, {kFuelTemp, kFuelPress, kCombPress});
         return out;
     }
-    out.push_back({kFuelTemp, Format("%d", live->fuel_temperature)});
-    out.push_back({kFuelPress, Format("%0.03f", static_cast<double>(live->fuel_pressure))});
-    out.push_back({kCombPress, Format("%0.03f", static_cast<double>(live->combustion_pressure))});
+    out.push_back({kFuelTemp, StringPrintf("%d", live->fuel_temperature)});
+    out.push_back({kFuelPress, StringPrintf("%0.03f", static_cast<double>(live->fuel_pressure))});
+    out.push_back(
+        {kCombPress, StringPrintf("%0.03f", static_cast<double>(live->combustion_pressure))});
     return out;
 }
 
@@ -211,7 +202,7 @@ std::vector<StatusValue> StatusFormat::Records(const EcuLiveView* live) {
     if (live == nullptr) {
         return {{kRecords, std::string()}};
     }
-    return {{kRecords, Format("%u", live->record_storage)}};
+    return {{kRecords, StringPrintf("%u", live->record_storage)}};
 }
 
 std::vector<StatusValue> StatusFormat::LearnedThrottle(const std::string& maximum,
@@ -222,8 +213,8 @@ std::vector<StatusValue> StatusFormat::LearnedThrottle(const std::string& maximu
 
 std::string
 StatusFormat::Version(bool bootLoader, int32_t version1, int32_t version2, int32_t version3) {
-    return bootLoader ? Format("BOOT:V%d.%02d", version1, version2)
-                      : Format("APP:V%d.%02d.%02d", version1, version2, version3);
+    return bootLoader ? StringPrintf("BOOT:V%d.%02d", version1, version2)
+                      : StringPrintf("APP:V%d.%02d.%02d", version1, version2, version3);
 }
 
 std::string StatusFormat::DisplayStateText(int32_t displayState, int32_t language) {

@@ -1,0 +1,27 @@
+#include "foundation/StringPrintf.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+std::string StringPrintf(const char* format, ...) {
+    char buffer[256];
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    std::string out;
+    if (n < 0) {
+        va_end(again);
+        return out;
+    }
+    if (static_cast<size_t>(n) < sizeof buffer) {
+        out.assign(buffer, static_cast<size_t>(n));
+    } else {
+        out.resize(static_cast<size_t>(n));
+        std::vsnprintf(out.data(), out.size() + 1, format, again);
+    }
+    va_end(again);
+    return out;
+}

@@ -1,10 +1,10 @@
 #include "cli/CliSession.h"
 
 #include "device/CDeviceBase.h"
-#include "platform/Clock.h"
 #include "platform/NamedSerialPort.h"
 #include "protocol/CDeviceECU.h"
 
+#include <atomic>
 #include <chrono>
 
 namespace cli {
@@ -64,20 +64,13 @@ CliSession::CliSession(const Options& options)
     m_ecu = std::make_unique<CDeviceECU>();
     m_ecu->setDownloadRequested(options.downloadRequested);
     m_ecu->attach(m_device.get());
-    // The ECU's events go through OnEcuEvent, so that the ECU can be taken
-    // off the device before it is destroyed (see the destructor).
-    m_device->SetTypeHandler(&CliSession::OnEcuEvent, this, CDeviceECU::kUnitType);
     m_device->SetEventHandler(&CliSession::OnGeneralEvent, this);
 }
 
 CliSession::~CliSession() {
-    // No event may reach the ECU once it starts going: stop forwarding, then
-    // let a call already under way finish. The ECU goes first because its
-    // threads use the device until they are joined.
-    m_forward.store(false);
-    while (m_inFlight.load() != 0) {
-        platform::SleepMs(1);
-    }
+    // The ECU goes first: its threads use the device until they are joined,
+    // and it takes its handler off the device, which waits for a call of it
+    // still under way.
     m_ecu.reset();
     m_device.reset();
 }
@@ -87,16 +80,6 @@ void CliSession::Start() {
         m_started = true;
         m_device->Start();
     }
-}
-
-int32_t CliSession::OnEcuEvent(int32_t event, int32_t value, void* self) {
-    auto* s = static_cast<CliSession*>(self);
-    s->m_inFlight.fetch_add(1);
-    if (s->m_forward.load()) {
-        (void)CDeviceECU::OnDeviceEvent(event, value, s->m_ecu.get());
-    }
-    s->m_inFlight.fetch_sub(1);
-    return 0;
 }
 
 int32_t CliSession::OnGeneralEvent(int32_t event, int32_t value, void* self) {

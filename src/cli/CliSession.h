@@ -1,7 +1,6 @@
 #pragma once
 
 #include <array>
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -97,7 +96,6 @@ public:
 
 private:
     static int32_t OnGeneralEvent(int32_t event, int32_t value, void* self);
-    static int32_t OnEcuEvent(int32_t event, int32_t value, void* self);
 
     Options m_options;
 
@@ -106,8 +104,6 @@ private:
     mutable std::mutex m_lock;
     std::condition_variable m_changed;
     EventCounts m_counts;
-    std::atomic<bool> m_forward{true}; // the ECU still takes its events
-    std::atomic<int> m_inFlight{0};    // calls into the ECU's handler under way
 
     std::unique_ptr<platform::SerialPortSystem> m_serialPorts;
     std::unique_ptr<CDeviceBase> m_device;

@@ -522,7 +522,8 @@ int RunLogDownload(const CliOptions& o, CliIo& io) {
     if (count == 0) {
         return Fail(io,
                     kExitFailed,
-                    offline ? "the unit went offline before any record arrived"
+                    // Going offline also clears the record list.
+                    offline ? "the unit went offline; no records were kept"
                             : "no records were received");
     }
     std::string error;

@@ -5,7 +5,6 @@
 #include "platform/ProfileFile.h"
 
 #include <climits>
-#include <cstdio>
 
 namespace {
 
@@ -183,17 +182,13 @@ void CEngineParameterFile::Apply(const Settings& settings, CEcuParameters& param
 CEngineParameterFile::LoadResult
 CEngineParameterFile::readFile(const std::string& path, Settings& out, std::string* error) {
     platform::ProfileFile file;
-    switch (file.Load(path, error)) {
-    case platform::ProfileFile::LoadResult::Failed:
+    const auto loaded = file.Load(path, error);
+    if (loaded == platform::ProfileFile::LoadResult::Failed) {
         return LoadResult::Failed;
-    case platform::ProfileFile::LoadResult::Missing:
-        out = Read(file);
-        return LoadResult::Missing;
-    case platform::ProfileFile::LoadResult::Loaded:
-        break;
     }
-    out = Read(file);
-    return LoadResult::Loaded;
+    out = Read(file); // a missing file reads as all defaults
+    return loaded == platform::ProfileFile::LoadResult::Missing ? LoadResult::Missing
+                                                                : LoadResult::Loaded;
 }
 
 CEngineParameterFile::LoadResult CEngineParameterFile::load(const std::string& path,
@@ -221,13 +216,10 @@ CEngineParameterFile::Texts CEngineParameterFile::Collect(const CEcuParameters& 
         }
         texts.emplace_back(row.key, t.text);
     }
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%d", parameters.temperatureUnit());
-    texts.emplace_back(kKeyTemperatureUnit, buf);
-    std::snprintf(buf, sizeof buf, "%d", parameters.pumpMode());
-    texts.emplace_back(kKeyPumpMode, buf);
-    std::snprintf(buf, sizeof buf, "%d", parameters.telemetryProtocol());
-    texts.emplace_back(kKeyTelemetryProtocol, buf);
+    // "%d" of each, as the file has them.
+    texts.emplace_back(kKeyTemperatureUnit, std::to_string(parameters.temperatureUnit()));
+    texts.emplace_back(kKeyPumpMode, std::to_string(parameters.pumpMode()));
+    texts.emplace_back(kKeyTelemetryProtocol, std::to_string(parameters.telemetryProtocol()));
     return texts;
 }
 

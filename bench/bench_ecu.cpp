@@ -5,8 +5,8 @@
 
 #include "BenchReport.h"
 #include "device/CDeviceBase.h"
+#include "ecu/CDeviceECU.h"
 #include "platform/Clock.h"
-#include "protocol/CDeviceECU.h"
 #include "sim/SimEcuSystem.h"
 #include "sim/TcpBridge.h"
 
@@ -67,7 +67,8 @@ struct Rig {
 double CpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
+    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec +
+           u.ru_stime.tv_usec / 1e6;
 }
 
 void BM_PollCyclePeriod(benchmark::State& state) {
@@ -142,9 +143,12 @@ int main(int argc, char** argv) {
     if (read > 0 && download > 0) {
         const double readsPerSecond = 1e9 / read;
         const double recordsPerSecond = kRecords / (download / 1e9);
-        std::printf("\nlink reads: %.0f transactions/s (two records per bulk read: limit %.0f records/s)\n",
-                    readsPerSecond, 2 * readsPerSecond);
-        std::printf("run-log download: %.0f records/s, ratio to the link's limit %.2f\n", recordsPerSecond,
+        std::printf(
+            "\nlink reads: %.0f transactions/s (two records per bulk read: limit %.0f records/s)\n",
+            readsPerSecond,
+            2 * readsPerSecond);
+        std::printf("run-log download: %.0f records/s, ratio to the link's limit %.2f\n",
+                    recordsPerSecond,
                     recordsPerSecond / (2 * readsPerSecond));
     }
     benchmark::Shutdown();

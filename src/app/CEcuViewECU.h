@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol/CDeviceECU.h"
+#include "ecu/CDeviceECU.h"
 #include "ui/model/IEcuView.h"
 
 #include <atomic>

@@ -12,13 +12,13 @@
 #include "cli/Progress.h"
 #include "cli/StatusReport.h"
 #include "device/CDeviceBase.h"
+#include "ecu/CDeviceECU.h"
 #include "engine/CEngineParameterFile.h"
 #include "engine/EcuTextId.h"
 #include "foundation/StringPrintf.h"
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/FileIo.h"
-#include "protocol/CDeviceECU.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,8 +1,8 @@
 #include "cli/CliSession.h"
 
 #include "device/CDeviceBase.h"
+#include "ecu/CDeviceECU.h"
 #include "platform/NamedSerialPort.h"
-#include "protocol/CDeviceECU.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "protocol/CDeviceECU.h"
+#include "ecu/CDeviceECU.h"
 
 #include "device/CDeviceBase.h"
 #include "engine/CEcuTelemetryRead.h"

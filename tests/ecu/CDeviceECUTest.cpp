@@ -130,8 +130,8 @@ TEST_P(CDeviceECUGenerations, LiveValuesEqualWhatTheSimulatedEngineEncoded) {
     EXPECT_EQ(got.cpu_temperature, sent.cpuTemperature) << name;
     EXPECT_EQ(got.air_pressure, sent.airPressurePa) << name;
     EXPECT_EQ(got.altitude, sent.altitudeM) << name;
-    EXPECT_EQ(got.main_pump_state, sent.mainPumpState) << name;
-    EXPECT_EQ(got.pump_rpm, sent.pumpRpm) << name;
+    EXPECT_EQ(got.ignition_pump_state, sent.ignitionPumpState) << name;
+    EXPECT_EQ(got.ignition_pump_rpm, sent.ignitionPumpRpm) << name;
     EXPECT_EQ(got.starter_rpm, sent.starterRpm) << name;
     EXPECT_EQ(got.starter_state, sent.starterState) << name;
     EXPECT_EQ(got.tcu_fitted, sent.tcuFitted) << name;

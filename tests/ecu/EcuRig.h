@@ -1,7 +1,7 @@
 #pragma once
 
 #include "device/CDeviceBase.h"
-#include "protocol/CDeviceECU.h"
+#include "ecu/CDeviceECU.h"
 #include "sim/HidDongle.h"
 #include "sim/SimEcuSystem.h"
 #include "sim/TcpBridge.h"
@@ -20,7 +20,9 @@
 struct EcuRig {
     enum class Link { Socket, Hid };
 
-    explicit EcuRig(const sim::SimEcuConfig& config = {}, uint8_t logFormat = 2, Link link = Link::Socket)
+    explicit EcuRig(const sim::SimEcuConfig& config = {},
+                    uint8_t logFormat = 2,
+                    Link link = Link::Socket)
         : system(config, logFormat) {
         if (link == Link::Hid) {
             dongle = std::make_unique<sim::HidDongle>(system.bus, "/dev/hidraw-sim0");
@@ -65,9 +67,13 @@ struct EcuRig {
         return WaitFor([&] { return Count(code) >= start + n; }, timeoutMs);
     }
     bool WaitParameters() {
-        return WaitFor([&] {
-            return ecu().withParameters([](CEcuParameters& p) { return p.generation() != EcuGeneration::Unknown && !p.dirty(); });
-        }, 10000);
+        return WaitFor(
+            [&] {
+                return ecu().withParameters([](CEcuParameters& p) {
+                    return p.generation() != EcuGeneration::Unknown && !p.dirty();
+                });
+            },
+            10000);
     }
     template <typename Fn>
     auto OnSim(Fn&& fn) {

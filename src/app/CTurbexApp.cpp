@@ -1,6 +1,7 @@
 #include "app/CTurbexApp.h"
 
 #include "app/CEcuViewECU.h"
+#include "app/DefaultFactories.h"
 #include "platform/Socket.h"
 #include "ui/IUiServices.h"
 #include "ui/model/SystemLanguage.h"
@@ -41,7 +42,13 @@ int CTurbexApp::InitInstance() {
     setup.device = std::make_unique<CDeviceBase>(m_options.device);
     setup.ecu = m_options.ecu();
     setup.systemLangId = m_options.systemLangId();
-    setup.parts = m_options.parts;
+    setup.factories = m_options.factories;
+    // Without factories of its own, the window gets the tool's pages and
+    // dialogs, made on the real ECU protocol object.
+    auto* real = dynamic_cast<CEcuViewECU*>(setup.ecu.get());
+    if (!setup.factories.panel && real != nullptr) {
+        setup.factories = DefaultFactories(real->Ecu());
+    }
     auto window = std::make_unique<CTurbexDlg>(std::move(setup));
     if (m_options.started) {
         m_options.started(*window);

@@ -21,7 +21,9 @@ public:
         CDeviceBase::Options device;                    // default: 127.0.0.1:8987
         std::function<std::unique_ptr<IEcuView>()> ecu; // default: the ECU protocol object
         std::function<uint16_t()> systemLangId;         // default: from the locale
-        CTurbexDlg::Parts parts;
+        // Default: the tool's pages and dialogs (DefaultFactories) when the
+        // ECU view is the real protocol object.
+        CTurbexDlg::PageDialogFactories factories;
         // Called once the main window exists, before it runs (tests).
         std::function<void(CTurbexDlg&)> started;
     };

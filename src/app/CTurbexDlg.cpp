@@ -221,7 +221,7 @@ CTurbexDlg::CTurbexDlg(Setup setup, QWidget* parent)
     : CDialogBase(parent)
     , m_device(std::move(setup.device))
     , m_ecu(std::move(setup.ecu))
-    , m_parts(std::move(setup.parts)) {
+    , m_factories(std::move(setup.factories)) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
 
@@ -251,8 +251,8 @@ CTurbexDlg::CTurbexDlg(Setup setup, QWidget* parent)
     m_ecu->attach(*m_device);
     m_device->SetEventHandler(&CEventPoster::DeviceCallback, Poster());
     m_device->Start();
-    if (m_parts.firmware) {
-        m_firmware = m_parts.firmware(this, *m_device);
+    if (m_factories.firmware) {
+        m_firmware = m_factories.firmware(this, *m_device);
     }
 
     // 6. Calibration temperatures; 24 ℃ selected.
@@ -367,7 +367,7 @@ void CTurbexDlg::CreateControls() {
 
 void CTurbexDlg::CreatePanels() {
     for (int32_t slot = 0; slot < kPanelCount; ++slot) {
-        QWidget* page = m_parts.panel ? m_parts.panel(slot, m_tab) : nullptr;
+        QWidget* page = m_factories.panel ? m_factories.panel(slot, m_tab) : nullptr;
         if (page == nullptr) {
             page = new QWidget(m_tab); // the page to come
         }
@@ -567,8 +567,7 @@ void CTurbexDlg::OnTelemetry() {
             live.engine_rpm, live.displayed_egt, live.pump_voltage_centivolts, live.sensor_thrust);
     }
     if (m_pump != nullptr && StatusFormat::MainPumpReported(live)) {
-        m_pump->AddSample(
-            live.ignition_pump_state, live.ignition_pump_rpm, live.pump_voltage_centivolts);
+        m_pump->AddSample(live.main_pump_state, live.main_pump_rpm, live.pump_voltage_centivolts);
     }
     if (m_simulator != nullptr) {
         m_simulator->Refresh();
@@ -614,8 +613,8 @@ void CTurbexDlg::OnParameters() {
 
 void CTurbexDlg::OnSetParam() {
     m_ecu->requestReread();
-    if (!m_settings && m_parts.settings) {
-        m_settings = m_parts.settings(this);
+    if (!m_settings && m_factories.settings) {
+        m_settings = m_factories.settings(this);
     }
     if (m_settings) {
         m_settings->Open();
@@ -656,8 +655,8 @@ ITestDialog* CTurbexDlg::TestDialogFor(int32_t templateId) {
     std::unique_ptr<ITestDialog>& slot =
         templateId == kHardwareTest ? m_hardwareTest
                                     : (templateId == kEcuTestDialog ? m_ecuTest : m_tcuTest);
-    if (!slot && m_parts.testDialog) {
-        slot = m_parts.testDialog(templateId, this);
+    if (!slot && m_factories.testDialog) {
+        slot = m_factories.testDialog(templateId, this);
     }
     return slot.get();
 }

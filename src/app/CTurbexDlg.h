@@ -28,7 +28,7 @@ class ITestDialog;
 // life, starts the device when it is created, and refreshes only when a
 // device event or ECU notification arrives (message 0x0401): it has no timer.
 //
-// Pages and dialogs are made by the factories of Parts; a page that has no
+// Pages and dialogs are made by the page and dialog factories; a page that has no
 // factory yet is an empty page. The window feeds them through the small
 // interfaces they implement (ILiveChartPanel, IRecordsPanel, ...), found on
 // the page widget.
@@ -82,7 +82,7 @@ public:
     static constexpr int32_t kCaptionCount = 49;
 
     // How the pages and dialogs are made; any of them may be empty.
-    struct Parts {
+    struct PageDialogFactories {
         // The page of a slot, a child of parent (the tab control); null gives
         // an empty page.
         std::function<QWidget*(int32_t slot, QWidget* parent)> panel;
@@ -98,7 +98,7 @@ public:
         std::unique_ptr<IEcuView> ecu;       // required; attached to the device
         // The system language identifier: 0x0804 and 0x0C04 open in Chinese.
         uint16_t systemLangId = 0x0409;
-        Parts parts;
+        PageDialogFactories factories;
     };
 
     // Runs the whole initialisation: language, captions, device start, pages,
@@ -156,7 +156,7 @@ private:
 
     std::unique_ptr<CDeviceBase> m_device;
     std::unique_ptr<IEcuView> m_ecu;
-    Parts m_parts;
+    PageDialogFactories m_factories;
 
     CColorFlag* m_usbLamp = nullptr;
     CColorFlag* m_deviceLamp = nullptr;

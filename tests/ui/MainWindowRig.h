@@ -29,15 +29,17 @@ struct MainWindowRig {
         setup.ecu = std::move(view);
         setup.systemLangId = langId;
         if (withPages) {
-            setup.parts.panel = [](int32_t, QWidget* parent) { return new RecordingPanel(parent); };
-            setup.parts.settings = [this](QWidget*) {
+            setup.factories.panel = [](int32_t, QWidget* parent) {
+                return new RecordingPanel(parent);
+            };
+            setup.factories.settings = [this](QWidget*) {
                 return std::make_unique<RecordingDialog>(&dialogs, "settings");
             };
-            setup.parts.testDialog = [this](int32_t id, QWidget*) {
+            setup.factories.testDialog = [this](int32_t id, QWidget*) {
                 dialogs.push_back("create test " + std::to_string(id));
                 return std::make_unique<RecordingDialog>(&dialogs, "test " + std::to_string(id));
             };
-            setup.parts.firmware = [this](QWidget*, CDeviceBase&) {
+            setup.factories.firmware = [this](QWidget*, CDeviceBase&) {
                 return std::make_unique<RecordingDialog>(&dialogs, "firmware");
             };
         }

@@ -2,14 +2,20 @@
 
 #include <algorithm>
 
-void CEcuViewECU::attach(CDeviceBase& device) { m_ecu.attach(&device); }
+void CEcuViewECU::attach(CDeviceBase& device) {
+    m_ecu.attach(&device);
+}
 
-int CEcuViewECU::isReady() const { return m_ecu.connected() ? 1 : 0; }
+int CEcuViewECU::isReady() const {
+    return m_ecu.connected() ? 1 : 0;
+}
 
 EcuLiveView CEcuViewECU::liveState() const {
     const CEcuLiveState s = m_ecu.liveState();
-    const auto [correction, fahrenheit] = const_cast<CDeviceECU&>(m_ecu).withParameters(
-        [](CEcuParameters& p) { return std::make_pair(p.egtCorrection(), p.temperatureUnit() == 1); });
+    const auto [correction, fahrenheit] =
+        const_cast<CDeviceECU&>(m_ecu).withParameters([](CEcuParameters& p) {
+            return std::make_pair(p.egtCorrection(), p.temperatureUnit() == 1);
+        });
     EcuLiveView v;
     v.display_state = s.displayState();
     v.display_error = s.displayError();
@@ -32,14 +38,14 @@ EcuLiveView CEcuViewECU::liveState() const {
     v.rc_switch_input = s.rc_switch_input;
     v.alternator_present = s.alternator_present;
     v.alternator_voltage = s.alternator_voltage;
-    v.main_pump_state = s.main_pump_state;
-    v.pump_rpm = s.pump_rpm;
-    v.pump_temperature = s.pump_temperature;
-    v.ignition_pump_type_a = s.ignition_pump_type_a;
-    v.ignition_pump_type_b = s.ignition_pump_type_b;
     v.ignition_pump_state = s.ignition_pump_state;
     v.ignition_pump_rpm = s.ignition_pump_rpm;
     v.ignition_pump_temperature = s.ignition_pump_temperature;
+    v.main_pump_ecu_kind = s.main_pump_ecu_kind;
+    v.main_pump_tcu_kind = s.main_pump_tcu_kind;
+    v.main_pump_state = s.main_pump_state;
+    v.main_pump_rpm = s.main_pump_rpm;
+    v.main_pump_temperature = s.main_pump_temperature;
     v.fuel_temperature = s.fuel_temperature;
     v.fuel_pressure = s.fuel_pressure;
     v.combustion_pressure = s.combustion_pressure;
@@ -81,7 +87,9 @@ int CEcuViewECU::sendCommand(int32_t code, int32_t argument) {
     return ok;
 }
 
-void CEcuViewECU::requestReread() { m_ecu.requestReread(); }
+void CEcuViewECU::requestReread() {
+    m_ecu.requestReread();
+}
 
 int CEcuViewECU::calibrateTemperature(int32_t ambientCelsius) {
     return m_ecu.calibrateTemperature(static_cast<uint8_t>(std::clamp(ambientCelsius, 0, 255)));

@@ -3,11 +3,11 @@
 #include "cli/JsonWriter.h"
 #include "cli/ParameterNames.h"
 #include "device/CDeviceBase.h"
+#include "ecu/CDeviceECU.h"
 #include "engine/EcuTextId.h"
 #include "foundation/CTextTable.h"
 #include "foundation/StringPrintf.h"
 #include "platform/CodePage.h"
-#include "protocol/CDeviceECU.h"
 
 #include <cstdio>
 
@@ -187,7 +187,7 @@ std::string ErrorText(const CEcuLiveState& live, int language) {
     return Text(number, language);
 }
 
-std::string MainPumpStateText(int state, int language) {
+std::string IgnitionPumpStateText(int state, int language) {
     static constexpr int kTexts[] = {87, 88, 101, 102, 103, 104};
     if (state < 0 || state > 5) {
         return StringPrintf("%d", state);
@@ -265,8 +265,8 @@ std::string FormatStatusText(const StatusSnapshot& s, int language) {
              "max %d us, idle %d us, min %d us", s.throttleMax, s.throttleIdle, s.throttleMin));
     Line(out,
          "Main pump:",
-         MainPumpStateText(l.main_pump_state, language) +
-             StringPrintf(", %d rpm, %d degC", l.pump_rpm, l.pump_temperature));
+         RunStateText(l.main_pump_state, language) +
+             StringPrintf(", %d rpm, %d degC", l.main_pump_rpm, l.main_pump_temperature));
     std::string starter = StarterTypeText(l, language);
     if (l.starter_fitted && l.starter_answering) {
         starter += ", " + RunStateText(l.starter_state, language) +
@@ -280,7 +280,7 @@ std::string FormatStatusText(const StatusSnapshot& s, int language) {
     Line(out, "TCU:", tcu);
     Line(out,
          "Ignition pump:",
-         RunStateText(l.ignition_pump_state, language) +
+         IgnitionPumpStateText(l.ignition_pump_state, language) +
              StringPrintf(", %d rpm, %d degC", l.ignition_pump_rpm, l.ignition_pump_temperature));
     Line(out,
          "Alternator:",
@@ -328,9 +328,9 @@ void WriteLiveFields(JsonWriter& w, const CEcuLiveState& l) {
         .field("record_storage", l.record_storage)
         .field("alternator_present", l.alternator_present)
         .field("alternator_voltage", l.alternator_voltage)
-        .field("main_pump_state", l.main_pump_state)
-        .field("pump_rpm", l.pump_rpm)
-        .field("pump_temperature", l.pump_temperature)
+        .field("ignition_pump_state", l.ignition_pump_state)
+        .field("ignition_pump_rpm", l.ignition_pump_rpm)
+        .field("ignition_pump_temperature", l.ignition_pump_temperature)
         .field("fuel_temperature", l.fuel_temperature)
         .field("fuel_pressure", l.fuel_pressure)
         .field("combustion_pressure", l.combustion_pressure)
@@ -348,11 +348,11 @@ void WriteLiveFields(JsonWriter& w, const CEcuLiveState& l) {
         .field("starter_state", l.starter_state)
         .field("starter_rpm", l.starter_rpm)
         .field("starter_temperature", l.starter_temperature)
-        .field("ignition_pump_type_a", l.ignition_pump_type_a)
-        .field("ignition_pump_type_b", l.ignition_pump_type_b)
-        .field("ignition_pump_state", l.ignition_pump_state)
-        .field("ignition_pump_rpm", l.ignition_pump_rpm)
-        .field("ignition_pump_temperature", l.ignition_pump_temperature)
+        .field("main_pump_ecu_kind", l.main_pump_ecu_kind)
+        .field("main_pump_tcu_kind", l.main_pump_tcu_kind)
+        .field("main_pump_state", l.main_pump_state)
+        .field("main_pump_rpm", l.main_pump_rpm)
+        .field("main_pump_temperature", l.main_pump_temperature)
         .field("rpm_control_state", l.rpm_control_state)
         .field("record_format", l.record_format)
         .field("record_rate_code", l.record_rate_code)
@@ -373,7 +373,7 @@ void WriteStateObject(JsonWriter& w, const StatusSnapshot& s, int language) {
         .field("display_error", l.displayError())
         .field("error_text", ErrorText(l, language))
         .field("displayed_egt", DisplayedEgt(s))
-        .field("main_pump_text", MainPumpStateText(l.main_pump_state, language))
+        .field("ignition_pump_text", IgnitionPumpStateText(l.ignition_pump_state, language))
         .field("starter_text", StarterTypeText(l, language))
         .field("tcu_text", TcuText(l, language))
         .endObject();

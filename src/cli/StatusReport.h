@@ -60,9 +60,9 @@ struct StatusSnapshot {
 // Texts of the live state in language (CTextTable: 0 Chinese, 1 English).
 [[nodiscard]] std::string StateText(const CEcuLiveState& live, int language);
 [[nodiscard]] std::string ErrorText(const CEcuLiveState& live, int language);
-// Main pump state 0..5: "Unsupport", "Offline", "Stop", "Start", "Run", "Brake".
-[[nodiscard]] std::string MainPumpStateText(int state, int language);
-// Starter or ignition pump state 0..3: "Stop", "Start", "Run", "Brake".
+// Ignition pump state 0..5: "Unsupport", "Offline", "Stop", "Start", "Run", "Brake".
+[[nodiscard]] std::string IgnitionPumpStateText(int state, int language);
+// Starter or main pump state 0..3: "Stop", "Start", "Run", "Brake".
 [[nodiscard]] std::string RunStateText(int state, int language);
 
 // The report, human-readable (lines "Label: value").

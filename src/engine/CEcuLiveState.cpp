@@ -75,11 +75,11 @@ void CEcuLiveState::decodeItemPacket2(std::span<const uint8_t> packet) {
     auto minus60 = [&r] { return static_cast<int16_t>(static_cast<int32_t>(r.ReadBits(8)) - 60); };
     air_pressure = r.ReadBits(14) * 10;
     altitude = static_cast<int32_t>(r.ReadBits(14)) - 1000;
-    ignition_pump_type_b = static_cast<uint8_t>(r.ReadBits(2));
-    ignition_pump_type_a = static_cast<uint8_t>(r.ReadBits(2));
-    ignition_pump_state = static_cast<uint8_t>(r.ReadBits(2));
-    ignition_pump_rpm = static_cast<int32_t>(r.ReadBits(12) * 10);
-    ignition_pump_temperature = minus60();
+    main_pump_tcu_kind = static_cast<uint8_t>(r.ReadBits(2));
+    main_pump_ecu_kind = static_cast<uint8_t>(r.ReadBits(2));
+    main_pump_state = static_cast<uint8_t>(r.ReadBits(2));
+    main_pump_rpm = static_cast<int32_t>(r.ReadBits(12) * 10);
+    main_pump_temperature = minus60();
     p2_aux8 = static_cast<uint8_t>(r.ReadBits(4));
     p2_aux9 = static_cast<uint8_t>(r.ReadBits(5));
     p2_aux10 = static_cast<int32_t>(r.ReadBits(15) * 10);
@@ -101,14 +101,14 @@ void CEcuLiveState::decodeItemPacket2(std::span<const uint8_t> packet) {
     starter_temperature = minus60();
     p2_aux27 = r.ReadBits(1) != 0;
     cpu_temperature = minus60();
-    main_pump_state = static_cast<uint8_t>(r.ReadBits(3));
-    if (main_pump_state >= 2) {
-        pump_rpm = static_cast<int32_t>(r.ReadBits(9) * 100);
-        pump_temperature = minus60();
+    ignition_pump_state = static_cast<uint8_t>(r.ReadBits(3));
+    if (ignition_pump_state >= 2) {
+        ignition_pump_rpm = static_cast<int32_t>(r.ReadBits(9) * 100);
+        ignition_pump_temperature = minus60();
     } else {
         r.SkipBits(17);
-        pump_rpm = 0;
-        pump_temperature = 0;
+        ignition_pump_rpm = 0;
+        ignition_pump_temperature = 0;
     }
     fuel_temperature = minus60();
     fuel_pressure = static_cast<float>(r.ReadBits(11)) / 1000.0f - 0.5f;
@@ -175,13 +175,13 @@ void CEcuLiveState::decodeBlock(std::span<const uint8_t> r1,
     starter_temperature = static_cast<int8_t>(b[10]);
     pump_limit = Bit(b, 11, 0);
     rpm_control_state = Bit(b, 11, 1);
-    ignition_pump_type_a = (b[11] >> 2) & 0x03;
-    ignition_pump_type_b = (b[11] >> 4) & 0x03;
-    ignition_pump_state = (b[11] >> 6) & 0x03;
+    main_pump_ecu_kind = (b[11] >> 2) & 0x03;
+    main_pump_tcu_kind = (b[11] >> 4) & 0x03;
+    main_pump_state = (b[11] >> 6) & 0x03;
     tcu_version = {b[12], b[13], b[14]};
     tcu_voltage = Word(b, 15) & 0x0FFF;
-    ignition_pump_rpm = static_cast<int32_t>(Word(b, 17)) * 4;
-    ignition_pump_temperature = static_cast<int8_t>(b[19]);
+    main_pump_rpm = static_cast<int32_t>(Word(b, 17)) * 4;
+    main_pump_temperature = static_cast<int8_t>(b[19]);
     rc_switch_input = Word(b, 20) & 0x0FFF;
     overload = Bit(b, 23, 0);
     stick_down_ignition = Bit(b, 23, 1);

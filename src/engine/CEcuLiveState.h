@@ -91,13 +91,13 @@ public:
     int32_t altitude = 0;           // m
     uint32_t record_storage = 0;    // not 0: records to download
     bool alternator_present = false;
-    float alternator_voltage = 0; // V
-    uint8_t main_pump_state = 0;  // 0 unsupported, 1 offline, 2 stop, 3 start, 4 run, 5 brake
-    int32_t pump_rpm = 0;
-    int16_t pump_temperature = 0;  // °C
-    int16_t fuel_temperature = 0;  // °C
-    float fuel_pressure = 0;       // MPa
-    float combustion_pressure = 0; // MPa
+    float alternator_voltage = 0;    // V
+    uint8_t ignition_pump_state = 0; // 0 unsupported, 1 offline, 2 stop, 3 start, 4 run, 5 brake
+    int32_t ignition_pump_rpm = 0;
+    int16_t ignition_pump_temperature = 0; // °C
+    int16_t fuel_temperature = 0;          // °C
+    float fuel_pressure = 0;               // MPa
+    float combustion_pressure = 0;         // MPa
     bool tcu_fitted = false;
     bool tcu_answering = false;
     std::array<uint8_t, 3> tcu_version{}; // major, minor, patch
@@ -110,14 +110,14 @@ public:
     // °C. Wider than the ECU's byte: the item generation reports up to
     // 195 °C, which a signed byte would turn negative.
     int16_t starter_temperature = 0;
-    uint8_t ignition_pump_type_a = 0;
-    uint8_t ignition_pump_type_b = 0;
-    uint8_t ignition_pump_state = 0; // 0 stop, 1 start, 2 run, 3 brake
-    int32_t ignition_pump_rpm = 0;
-    int16_t ignition_pump_temperature = 0; // °C
-    bool rpm_control_state = false;        // block
-    uint8_t record_format = 0;             // 1: 14-byte chunks, else 15
-    uint8_t record_rate_code = 0;          // 0..3: 2, 4, 8, 16 samples/s
+    uint8_t main_pump_ecu_kind = 0;
+    uint8_t main_pump_tcu_kind = 0;
+    uint8_t main_pump_state = 0; // 0 stop, 1 start, 2 run, 3 brake
+    int32_t main_pump_rpm = 0;
+    int16_t main_pump_temperature = 0; // °C
+    bool rpm_control_state = false;    // block
+    uint8_t record_format = 0;         // 1: 14-byte chunks, else 15
+    uint8_t record_rate_code = 0;      // 0..3: 2, 4, 8, 16 samples/s
 
     // Register 5: presence mask, reading group 1 (two values whose meaning is
     // not settled) and group 2, the measured thrust in kg.

@@ -511,11 +511,6 @@ void EngineModel::UpdateValues() {
         v.alternatorVoltage =
             m_alternatorTestMs > 0 ? 13.5 : std::min(14.2, 14.2 * m_rpm / (0.3 * full));
     }
-    if (m_hardware.brushlessPump) {
-        v.mainPumpState = m_pumpVoltage > 0.05 ? 4 : 2;
-        v.pumpRpm = static_cast<int32_t>(std::lround(m_pumpVoltage * 3200.0));
-        v.pumpTemperature = static_cast<int16_t>(std::lround(ambient + 3.0 + 2.0 * m_pumpVoltage));
-    }
     v.fuelTemperature = static_cast<int16_t>(std::lround(ambient));
     v.fuelPressure = m_fuelPressure;
     v.combustionPressure = 0.25 * std::pow(m_rpm / full, 2.0);
@@ -539,9 +534,18 @@ void EngineModel::UpdateValues() {
         v.starterRpm = static_cast<int32_t>(std::lround(m_starterRpm));
         v.starterTemperature = static_cast<int8_t>(std::lround(m_starterTemperature));
     }
-    v.ignitionPumpTypeA = m_hardware.ignitionPumpTypeA;
-    v.ignitionPumpTypeB = m_hardware.ignitionPumpTypeB;
-    v.ignitionPumpState = m_ignitionPumpOn ? 2 : (m_ignitionPumpRpm > 100.0 ? 3 : 0);
+    // The main pump: its kinds, and with speed feedback its state (0 stop,
+    // 2 run), RPM and temperature; the ignition pump reports the six-valued
+    // state (2 stop, 4 run, 5 braking).
+    v.mainPumpEcuKind = m_hardware.mainPumpEcuKind;
+    v.mainPumpTcuKind = m_hardware.mainPumpTcuKind;
+    if (m_hardware.brushlessPump) {
+        v.mainPumpState = m_pumpVoltage > 0.05 ? 2 : 0;
+        v.mainPumpRpm = static_cast<int32_t>(std::lround(m_pumpVoltage * 3200.0));
+        v.mainPumpTemperature =
+            static_cast<int16_t>(std::lround(ambient + 3.0 + 2.0 * m_pumpVoltage));
+    }
+    v.ignitionPumpState = m_ignitionPumpOn ? 4 : (m_ignitionPumpRpm > 100.0 ? 5 : 2);
     v.ignitionPumpRpm = static_cast<int32_t>(std::lround(m_ignitionPumpRpm));
     v.ignitionPumpTemperature = static_cast<int16_t>(std::lround(ambient + 2.0));
     v.rpmControlState = m_tuning.rpmControl;

@@ -52,8 +52,8 @@ struct EngineHardware {
     bool alternatorFitted = true;
     bool brushlessPump = true; // the main pump reports state, RPM, temperature
     uint8_t tcuVersion[3] = {1, 2, 3};
-    uint8_t ignitionPumpTypeA = 1;
-    uint8_t ignitionPumpTypeB = 2;
+    uint8_t mainPumpEcuKind = 1;
+    uint8_t mainPumpTcuKind = 2;
     double ambientC = 22.0;
     double supplyVoltage = 12.0;
     double rcVoltage = 5.0;

@@ -44,12 +44,12 @@ struct LiveValues {
     uint32_t recordStorage = 0; // bytes, multiple of 512
     bool alternatorPresent = false;
     double alternatorVoltage = 0.0; // V
-    uint8_t mainPumpState = 0;      // 0 not supported, 1 offline, 2 stop, 3 start, 4 run, 5 brake
-    int32_t pumpRpm = 0;
-    int16_t pumpTemperature = 0;     // °C
-    int16_t fuelTemperature = 0;     // °C
-    double fuelPressure = 0.0;       // MPa
-    double combustionPressure = 0.0; // MPa
+    uint8_t ignitionPumpState = 0;  // 0 not supported, 1 offline, 2 stop, 3 start, 4 run, 5 brake
+    int32_t ignitionPumpRpm = 0;
+    int16_t ignitionPumpTemperature = 0; // °C
+    int16_t fuelTemperature = 0;         // °C
+    double fuelPressure = 0.0;           // MPa
+    double combustionPressure = 0.0;     // MPa
     bool tcuFitted = false;
     bool tcuAnswering = false;
     uint8_t tcuVersion[3] = {0, 0, 0};
@@ -60,14 +60,14 @@ struct LiveValues {
     uint8_t starterState = 0; // 0 stop, 1 start, 2 run, 3 brake
     int32_t starterRpm = 0;
     int8_t starterTemperature = 0; // °C
-    uint8_t ignitionPumpTypeA = 0;
-    uint8_t ignitionPumpTypeB = 0;
-    uint8_t ignitionPumpState = 0; // 0 stop, 1 start, 2 run, 3 brake
-    int32_t ignitionPumpRpm = 0;
-    int16_t ignitionPumpTemperature = 0; // °C
-    bool rpmControlState = false;        // block generation only
-    uint8_t recordFormat = 0;            // 0..3 (1: 14-byte chunks)
-    uint8_t recordRateCode = 0;          // 0..3: 2, 4, 8, 16 samples per second
+    uint8_t mainPumpEcuKind = 0;
+    uint8_t mainPumpTcuKind = 0;
+    uint8_t mainPumpState = 0; // 0 stop, 1 start, 2 run, 3 brake
+    int32_t mainPumpRpm = 0;
+    int16_t mainPumpTemperature = 0; // °C
+    bool rpmControlState = false;    // block generation only
+    uint8_t recordFormat = 0;        // 0..3 (1: 14-byte chunks)
+    uint8_t recordRateCode = 0;      // 0..3: 2, 4, 8, 16 samples per second
 
     // Register 5 (optional sensors).
     bool sensorGroup1 = false;

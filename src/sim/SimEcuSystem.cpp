@@ -43,13 +43,13 @@ RunLogSample SimEcuSystem::Sample() const {
     s.pressure = static_cast<int32_t>(v.airPressurePa);
     s.rc_input1 = v.rcThrottleUs;
     s.rc_input2 = v.rcSwitchUs;
-    s.pump_st = v.mainPumpState >= 2 ? v.mainPumpState - 2 : 0;
-    s.pump_rpm = v.pumpRpm;
+    s.pump_st = v.mainPumpState;
+    s.pump_rpm = v.mainPumpRpm;
     s.error_coe = v.errorCode;
     s.current = static_cast<int32_t>(std::lround(v.current * 10));
     s.tcu_temp = v.tcuTemperature;
     s.ecu_temp = v.cpuTemperature;
-    s.pump_temp = v.pumpTemperature;
+    s.pump_temp = v.mainPumpTemperature;
     s.thrust = static_cast<int32_t>(std::lround(v.thrustKg * 100));
     s.starter_rpm = v.starterRpm;
     s.fuel_temp = v.fuelTemperature;

@@ -102,17 +102,17 @@ void ItemPacket2(const LiveValues& in, std::span<uint8_t> body, LiveValues& out)
     const uint32_t altitude = Offset(in.altitudeM, 1000, 14);
     out.altitudeM = static_cast<int32_t>(altitude) - 1000;
     w.WriteBits(altitude, 14);
-    out.ignitionPumpTypeB = static_cast<uint8_t>(in.ignitionPumpTypeB & 3);
-    out.ignitionPumpTypeA = static_cast<uint8_t>(in.ignitionPumpTypeA & 3);
-    out.ignitionPumpState = static_cast<uint8_t>(in.ignitionPumpState & 3);
-    w.WriteBits(out.ignitionPumpTypeB, 2);
-    w.WriteBits(out.ignitionPumpTypeA, 2);
-    w.WriteBits(out.ignitionPumpState, 2);
-    const uint32_t ignitionRpm = Raw(in.ignitionPumpRpm, 0.1, 12);
-    out.ignitionPumpRpm = static_cast<int32_t>(ignitionRpm * 10);
+    out.mainPumpTcuKind = static_cast<uint8_t>(in.mainPumpTcuKind & 3);
+    out.mainPumpEcuKind = static_cast<uint8_t>(in.mainPumpEcuKind & 3);
+    out.mainPumpState = static_cast<uint8_t>(in.mainPumpState & 3);
+    w.WriteBits(out.mainPumpTcuKind, 2);
+    w.WriteBits(out.mainPumpEcuKind, 2);
+    w.WriteBits(out.mainPumpState, 2);
+    const uint32_t ignitionRpm = Raw(in.mainPumpRpm, 0.1, 12);
+    out.mainPumpRpm = static_cast<int32_t>(ignitionRpm * 10);
     w.WriteBits(ignitionRpm, 12);
-    const uint32_t ignitionTemp = Offset(in.ignitionPumpTemperature, 60, 8);
-    out.ignitionPumpTemperature = static_cast<int16_t>(static_cast<int32_t>(ignitionTemp) - 60);
+    const uint32_t ignitionTemp = Offset(in.mainPumpTemperature, 60, 8);
+    out.mainPumpTemperature = static_cast<int16_t>(static_cast<int32_t>(ignitionTemp) - 60);
     w.WriteBits(ignitionTemp, 8);
     w.WriteBits(A::p2Value8, 4);
     w.WriteBits(A::p2Value9, 5);
@@ -153,18 +153,18 @@ void ItemPacket2(const LiveValues& in, std::span<uint8_t> body, LiveValues& out)
     const uint32_t cpuTemp = Offset(in.cpuTemperature, 60, 8);
     out.cpuTemperature = static_cast<int32_t>(cpuTemp) - 60;
     w.WriteBits(cpuTemp, 8);
-    out.mainPumpState = static_cast<uint8_t>(std::min<int>(in.mainPumpState, 7));
-    w.WriteBits(out.mainPumpState, 3);
-    if (out.mainPumpState >= 2) {
-        const uint32_t pumpRpm = Raw(in.pumpRpm, 0.01, 9);
-        out.pumpRpm = static_cast<int32_t>(pumpRpm * 100);
-        w.WriteBits(pumpRpm, 9);
-        const uint32_t pumpTemp = Offset(in.pumpTemperature, 60, 8);
-        out.pumpTemperature = static_cast<int16_t>(static_cast<int32_t>(pumpTemp) - 60);
+    out.ignitionPumpState = static_cast<uint8_t>(std::min<int>(in.ignitionPumpState, 7));
+    w.WriteBits(out.ignitionPumpState, 3);
+    if (out.ignitionPumpState >= 2) {
+        const uint32_t ignitionPumpRpm = Raw(in.ignitionPumpRpm, 0.01, 9);
+        out.ignitionPumpRpm = static_cast<int32_t>(ignitionPumpRpm * 100);
+        w.WriteBits(ignitionPumpRpm, 9);
+        const uint32_t pumpTemp = Offset(in.ignitionPumpTemperature, 60, 8);
+        out.ignitionPumpTemperature = static_cast<int16_t>(static_cast<int32_t>(pumpTemp) - 60);
         w.WriteBits(pumpTemp, 8);
     } else {
-        out.pumpRpm = 0;
-        out.pumpTemperature = 0;
+        out.ignitionPumpRpm = 0;
+        out.ignitionPumpTemperature = 0;
         w.Skip(17);
     }
     const uint32_t fuelTemp = Offset(in.fuelTemperature, 60, 8);
@@ -272,12 +272,12 @@ TelemetryEncoder::Page TelemetryEncoder::BlockRegister4(const LiveValues& in, Li
     page[10] = static_cast<uint8_t>(in.starterTemperature);
     out.pumpLimit = in.pumpLimit;
     out.rpmControlState = in.rpmControlState;
-    out.ignitionPumpTypeA = static_cast<uint8_t>(in.ignitionPumpTypeA & 3);
-    out.ignitionPumpTypeB = static_cast<uint8_t>(in.ignitionPumpTypeB & 3);
-    out.ignitionPumpState = static_cast<uint8_t>(in.ignitionPumpState & 3);
+    out.mainPumpEcuKind = static_cast<uint8_t>(in.mainPumpEcuKind & 3);
+    out.mainPumpTcuKind = static_cast<uint8_t>(in.mainPumpTcuKind & 3);
+    out.mainPumpState = static_cast<uint8_t>(in.mainPumpState & 3);
     page[11] = static_cast<uint8_t>((in.pumpLimit ? 0x01 : 0) | (in.rpmControlState ? 0x02 : 0) |
-                                    (out.ignitionPumpTypeA << 2) | (out.ignitionPumpTypeB << 4) |
-                                    (out.ignitionPumpState << 6));
+                                    (out.mainPumpEcuKind << 2) | (out.mainPumpTcuKind << 4) |
+                                    (out.mainPumpState << 6));
     std::copy(std::begin(in.tcuVersion), std::end(in.tcuVersion), out.tcuVersion);
     page[12] = in.tcuVersion[0];
     page[13] = in.tcuVersion[1];
@@ -285,12 +285,12 @@ TelemetryEncoder::Page TelemetryEncoder::BlockRegister4(const LiveValues& in, Li
     const uint32_t tcuVoltage = Raw(in.tcuVoltage, 1, 12);
     out.tcuVoltage = static_cast<uint16_t>(tcuVoltage);
     Put16(page, 15, tcuVoltage);
-    const uint32_t ignitionRpm = Raw(in.ignitionPumpRpm, 0.25, 16);
-    out.ignitionPumpRpm = static_cast<int32_t>(ignitionRpm * 4);
+    const uint32_t ignitionRpm = Raw(in.mainPumpRpm, 0.25, 16);
+    out.mainPumpRpm = static_cast<int32_t>(ignitionRpm * 4);
     Put16(page, 17, ignitionRpm);
     const int8_t ignitionTemp =
-        static_cast<int8_t>(std::clamp<int32_t>(in.ignitionPumpTemperature, -128, 127));
-    out.ignitionPumpTemperature = ignitionTemp;
+        static_cast<int8_t>(std::clamp<int32_t>(in.mainPumpTemperature, -128, 127));
+    out.mainPumpTemperature = ignitionTemp;
     page[19] = static_cast<uint8_t>(ignitionTemp);
     const uint32_t sw = Raw(in.rcSwitchUs, 1, 12);
     out.rcSwitchUs = static_cast<uint16_t>(sw);

@@ -37,7 +37,7 @@ cli::StatusSnapshot RunningEcu() {
     s.live.engine_rpm = 120000;
     s.live.egt = 640;
     s.live.battery_voltage = 12.3f;
-    s.live.main_pump_state = 4;
+    s.live.ignition_pump_state = 4;
     s.live.starter_fitted = true;
     s.live.starter_answering = false;
     s.live.overload = true; // shown as error 17
@@ -67,10 +67,10 @@ TEST(StatusReport, StateAndUnitTextsInBothLanguages) {
     EXPECT_EQ(cli::StateText(s.live, 0), "运行");
     EXPECT_EQ(cli::ErrorText(s.live, 1), "Error: Current overload");
     EXPECT_EQ(cli::ErrorText(s.live, 0), "错误: 电流过载");
-    EXPECT_EQ(cli::MainPumpStateText(0, 1), "Unsupport");
-    EXPECT_EQ(cli::MainPumpStateText(1, 1), "Offline");
-    EXPECT_EQ(cli::MainPumpStateText(4, 1), "Run");
-    EXPECT_EQ(cli::MainPumpStateText(9, 1), "9");
+    EXPECT_EQ(cli::IgnitionPumpStateText(0, 1), "Unsupport");
+    EXPECT_EQ(cli::IgnitionPumpStateText(1, 1), "Offline");
+    EXPECT_EQ(cli::IgnitionPumpStateText(4, 1), "Run");
+    EXPECT_EQ(cli::IgnitionPumpStateText(9, 1), "9");
     EXPECT_EQ(cli::RunStateText(3, 0), "刹车");
 }
 

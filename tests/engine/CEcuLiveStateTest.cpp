@@ -154,11 +154,11 @@ TEST(CEcuLiveState, ItemPacket2FieldsInOrder) {
     s.decodeItemPacket2(Packet2(BitPacker::Header(2, 2)));
     EXPECT_EQ(s.air_pressure, 98000u);
     EXPECT_EQ(s.altitude, 350);
-    EXPECT_EQ(s.ignition_pump_type_b, 1);
-    EXPECT_EQ(s.ignition_pump_type_a, 2);
-    EXPECT_EQ(s.ignition_pump_state, 3);
-    EXPECT_EQ(s.ignition_pump_rpm, 6000);
-    EXPECT_EQ(s.ignition_pump_temperature, -20);
+    EXPECT_EQ(s.main_pump_tcu_kind, 1);
+    EXPECT_EQ(s.main_pump_ecu_kind, 2);
+    EXPECT_EQ(s.main_pump_state, 3);
+    EXPECT_EQ(s.main_pump_rpm, 6000);
+    EXPECT_EQ(s.main_pump_temperature, -20);
     EXPECT_EQ(s.p2_aux8, 9);
     EXPECT_EQ(s.p2_aux9, 17);
     EXPECT_EQ(s.p2_aux10, 10000);
@@ -178,9 +178,9 @@ TEST(CEcuLiveState, ItemPacket2FieldsInOrder) {
     EXPECT_EQ(s.starter_temperature, 195); // beyond a signed byte
     EXPECT_TRUE(s.p2_aux27);
     EXPECT_EQ(s.cpu_temperature, 35);
-    EXPECT_EQ(s.main_pump_state, 4);
-    EXPECT_EQ(s.pump_rpm, 8500);
-    EXPECT_EQ(s.pump_temperature, 50);
+    EXPECT_EQ(s.ignition_pump_state, 4);
+    EXPECT_EQ(s.ignition_pump_rpm, 8500);
+    EXPECT_EQ(s.ignition_pump_temperature, 50);
     EXPECT_EQ(s.fuel_temperature, 20);
     EXPECT_FLOAT_EQ(s.fuel_pressure, 0.35f);
     EXPECT_FLOAT_EQ(s.combustion_pressure, 0.5f);
@@ -190,8 +190,8 @@ TEST(CEcuLiveState, StoppedPumpSkipsItsFieldsAndLaterFieldsLandRight) {
     for (uint32_t state : {0u, 1u}) {
         CEcuLiveState s;
         s.decodeItemPacket2(Packet2(BitPacker::Header(2, 2), state));
-        EXPECT_EQ(s.pump_rpm, 0);
-        EXPECT_EQ(s.pump_temperature, 0);
+        EXPECT_EQ(s.ignition_pump_rpm, 0);
+        EXPECT_EQ(s.ignition_pump_temperature, 0);
         EXPECT_EQ(s.fuel_temperature, 20);
         EXPECT_FLOAT_EQ(s.combustion_pressure, 0.5f);
     }
@@ -255,13 +255,13 @@ TEST(CEcuLiveState, BlockGolden) {
     EXPECT_EQ(s.starter_temperature, -5);
     EXPECT_TRUE(s.pump_limit);
     EXPECT_TRUE(s.rpm_control_state);
-    EXPECT_EQ(s.ignition_pump_type_a, 2);
-    EXPECT_EQ(s.ignition_pump_type_b, 1);
-    EXPECT_EQ(s.ignition_pump_state, 3);
+    EXPECT_EQ(s.main_pump_ecu_kind, 2);
+    EXPECT_EQ(s.main_pump_tcu_kind, 1);
+    EXPECT_EQ(s.main_pump_state, 3);
     EXPECT_EQ(s.tcu_version, (std::array<uint8_t, 3>{1, 2, 3}));
     EXPECT_EQ(s.tcu_voltage, 1234);
-    EXPECT_EQ(s.ignition_pump_rpm, 6000);
-    EXPECT_EQ(s.ignition_pump_temperature, -20);
+    EXPECT_EQ(s.main_pump_rpm, 6000);
+    EXPECT_EQ(s.main_pump_temperature, -20);
     EXPECT_EQ(s.rc_switch_input, 1100);
     EXPECT_FALSE(s.overload);
     EXPECT_TRUE(s.stick_down_ignition);

@@ -59,10 +59,10 @@ TEST(EngineModel, StartSequenceReachesRunningAtIdle) {
     EXPECT_GT(v.egt, 350);
     EXPECT_LT(v.egt, 700);
     EXPECT_GT(v.pumpVoltage, 0.3);
-    EXPECT_EQ(v.ignitionPumpState == 2, false);
+    EXPECT_EQ(v.ignitionPumpState == 4, false); // the ignition pump is off once running
     EXPECT_EQ(v.errorCode, 0);
-    EXPECT_EQ(v.mainPumpState, 4);
-    EXPECT_GT(m.TimeMs(), 8000u); // a start takes its time
+    EXPECT_EQ(v.mainPumpState, 2); // the main pump runs
+    EXPECT_GT(m.TimeMs(), 8000u);  // a start takes its time
 }
 
 TEST(EngineModel, IgnitionTurnsTheStarterAndGlowPlug) {
@@ -277,7 +277,7 @@ TEST(EngineModel, ActuatorTestsRunForAFewSecondsDrawingCurrent) {
     EngineModel ignitionPump;
     ignitionPump.Command(19, kNoArgs, false);
     ignitionPump.Step(1500);
-    EXPECT_EQ(ignitionPump.Values().ignitionPumpState, 2);
+    EXPECT_EQ(ignitionPump.Values().ignitionPumpState, 4);
     EXPECT_GT(ignitionPump.Values().ignitionPumpRpm, 3000);
 }
 
@@ -289,7 +289,7 @@ TEST(EngineModel, LongFormPumpTestAndShortFormStop) {
     EXPECT_EQ(m.State(), State::TestPump);
     EXPECT_NEAR(m.Values().pumpVoltage, 2.5, 0.01);
     EXPECT_GT(m.Values().fuelPressure, 0.2);
-    EXPECT_EQ(m.Values().mainPumpState, 4);
+    EXPECT_EQ(m.Values().mainPumpState, 2);
     m.Step(600);
     EXPECT_EQ(m.State(), State::Stop);
 
@@ -426,15 +426,15 @@ TEST(TelemetryEncoder, BlockRegister4ByteByByte) {
     in.starterTemperature = -5;
     in.pumpLimit = true;
     in.rpmControlState = true;
-    in.ignitionPumpTypeA = 1;
-    in.ignitionPumpTypeB = 2;
-    in.ignitionPumpState = 3;
+    in.mainPumpEcuKind = 1;
+    in.mainPumpTcuKind = 2;
+    in.mainPumpState = 3;
     in.tcuVersion[0] = 1;
     in.tcuVersion[1] = 2;
     in.tcuVersion[2] = 3;
     in.tcuVoltage = 1234;
-    in.ignitionPumpRpm = 4500;
-    in.ignitionPumpTemperature = -3;
+    in.mainPumpRpm = 4500;
+    in.mainPumpTemperature = -3;
     in.rcSwitchUs = 2000;
     in.altitudeM = 120;
     in.overload = true;
@@ -564,11 +564,11 @@ TEST(TelemetryEncoder, ItemPacket2FieldsAndPumpStateSkip) {
     LiveValues in;
     in.airPressurePa = 101320;
     in.altitudeM = 120;
-    in.ignitionPumpTypeB = 2;
-    in.ignitionPumpTypeA = 1;
-    in.ignitionPumpState = 2;
-    in.ignitionPumpRpm = 4500;
-    in.ignitionPumpTemperature = 24;
+    in.mainPumpTcuKind = 2;
+    in.mainPumpEcuKind = 1;
+    in.mainPumpState = 2;
+    in.mainPumpRpm = 4500;
+    in.mainPumpTemperature = 24;
     in.tcuFitted = true;
     in.tcuAnswering = true;
     in.tcuVersion[0] = 1;
@@ -581,9 +581,9 @@ TEST(TelemetryEncoder, ItemPacket2FieldsAndPumpStateSkip) {
     in.starterRpm = 5000;
     in.starterTemperature = 40;
     in.cpuTemperature = 38;
-    in.mainPumpState = 4;
-    in.pumpRpm = 8000;
-    in.pumpTemperature = 27;
+    in.ignitionPumpState = 4;
+    in.ignitionPumpRpm = 8000;
+    in.ignitionPumpTemperature = 27;
     in.fuelTemperature = 22;
     in.fuelPressure = 0.3;
     in.combustionPressure = 0.25;
@@ -630,10 +630,10 @@ TEST(TelemetryEncoder, ItemPacket2FieldsAndPumpStateSkip) {
         EXPECT_EQ(r.ReadBits(fields[i].first), fields[i].second) << "field " << i + 1;
     }
     EXPECT_DOUBLE_EQ(out.fuelPressure, 800 / 1000.0 - 0.5);
-    EXPECT_EQ(out.pumpRpm, 8000);
+    EXPECT_EQ(out.ignitionPumpRpm, 8000);
 
     // Pump stopped below state 2: its 17 bits are there but zero.
-    in.mainPumpState = 1;
+    in.ignitionPumpState = 1;
     const auto stopped = TelemetryEncoder::ItemPacket(in, 2, 2, out);
     CMBitReader s(stopped.data() + 1, 31);
     Skip(s,
@@ -641,8 +641,8 @@ TEST(TelemetryEncoder, ItemPacket2FieldsAndPumpStateSkip) {
     EXPECT_EQ(s.ReadBits(3), 1u);
     EXPECT_EQ(s.ReadBits(17), 0u);
     EXPECT_EQ(s.ReadBits(8), 82u); // fuel temperature still in place
-    EXPECT_EQ(out.pumpRpm, 0);
-    EXPECT_EQ(out.pumpTemperature, 0);
+    EXPECT_EQ(out.ignitionPumpRpm, 0);
+    EXPECT_EQ(out.ignitionPumpTemperature, 0);
 }
 
 TEST(TelemetryEncoder, PacketHeadersOfASet) {

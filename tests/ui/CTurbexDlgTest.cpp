@@ -64,14 +64,14 @@ EcuLiveView ItemGenerationEngine() {
     v.rc_switch_input = 1100;
     v.alternator_present = true;
     v.alternator_voltage = 13.9f;
-    v.main_pump_state = 4;
-    v.pump_rpm = 12300;
-    v.pump_temperature = 38;
-    v.ignition_pump_type_a = 1; // BLDC main pump
-    v.ignition_pump_type_b = 0;
-    v.ignition_pump_state = 2;
-    v.ignition_pump_rpm = 22500;
-    v.ignition_pump_temperature = 44;
+    v.ignition_pump_state = 4;
+    v.ignition_pump_rpm = 12300;
+    v.ignition_pump_temperature = 38;
+    v.main_pump_ecu_kind = 1; // BLDC main pump
+    v.main_pump_tcu_kind = 0;
+    v.main_pump_state = 2;
+    v.main_pump_rpm = 22500;
+    v.main_pump_temperature = 44;
     v.fuel_temperature = 19;
     v.fuel_pressure = 0.25f;
     v.combustion_pressure = 0.082f;
@@ -431,8 +431,8 @@ TEST(CTurbexDlg, TelemetryFeedsThePages) {
     // No error: the fault line is not in the alarm colour. A pump without
     // speed feedback does not feed the pump page.
     live.display_error = 0;
-    live.ignition_pump_type_a = 0;
-    live.ignition_pump_type_b = 1;
+    live.main_pump_ecu_kind = 0;
+    live.main_pump_tcu_kind = 1;
     rig.ecu->live = live;
     const size_t pumpSamples = rig.Page(CTurbexDlg::kPanelPump)->log.size();
     rig.Notify(301);

@@ -44,16 +44,16 @@ struct EcuLiveView {
     float alternator_voltage = 0; // V
 
     // --- "IgnitionPump" box: the pump with the six-valued state ------------
-    uint8_t main_pump_state = 0; // 0 unsupported, 1 offline, 2 stop, 3 start, 4 run, 5 brake
-    int32_t pump_rpm = 0;
-    int16_t pump_temperature = 0; // °C
-
-    // --- "MainPump" box: pump kinds and the four-valued state --------------
-    uint8_t ignition_pump_type_a = 0; // shown as the "ECU Pump" kind
-    uint8_t ignition_pump_type_b = 0; // shown as the "TCU Pump" kind
-    uint8_t ignition_pump_state = 0;  // 0 stop, 1 start, 2 run, 3 brake
+    uint8_t ignition_pump_state = 0; // 0 unsupported, 1 offline, 2 stop, 3 start, 4 run, 5 brake
     int32_t ignition_pump_rpm = 0;
     int16_t ignition_pump_temperature = 0; // °C
+
+    // --- "MainPump" box: pump kinds and the four-valued state --------------
+    uint8_t main_pump_ecu_kind = 0; // shown as the "ECU Pump" kind
+    uint8_t main_pump_tcu_kind = 0; // shown as the "TCU Pump" kind
+    uint8_t main_pump_state = 0;    // 0 stop, 1 start, 2 run, 3 brake
+    int32_t main_pump_rpm = 0;
+    int16_t main_pump_temperature = 0; // °C
 
     // --- fuel box ----------------------------------------------------------
     int16_t fuel_temperature = 0;  // °C

@@ -108,7 +108,7 @@ std::vector<StatusValue> StatusFormat::AlternatorGroup(const EcuLiveView* live) 
 }
 
 bool StatusFormat::MainPumpReported(const EcuLiveView& live) {
-    return live.ignition_pump_type_a != 0 || live.ignition_pump_type_b > 1;
+    return live.main_pump_ecu_kind != 0 || live.main_pump_tcu_kind > 1;
 }
 
 std::vector<StatusValue> StatusFormat::MainPumpGroup(const EcuLiveView* live, int32_t language) {
@@ -119,12 +119,12 @@ std::vector<StatusValue> StatusFormat::MainPumpGroup(const EcuLiveView* live, in
     }
     static constexpr int32_t kEcuPumpText[4] = {97, 98, 99, 97};  // DC, BLDC, Fault, DC
     static constexpr int32_t kTcuPumpText[4] = {100, 97, 98, 99}; // Unsupport, DC, BLDC, Fault
-    out.push_back({kEcuPump, Text(kEcuPumpText[live->ignition_pump_type_a & 3], language)});
-    out.push_back({kTcuPump, Text(kTcuPumpText[live->ignition_pump_type_b & 3], language)});
+    out.push_back({kEcuPump, Text(kEcuPumpText[live->main_pump_ecu_kind & 3], language)});
+    out.push_back({kTcuPump, Text(kTcuPumpText[live->main_pump_tcu_kind & 3], language)});
     if (MainPumpReported(*live)) {
-        out.push_back({kPumpState, RunStateText(live->ignition_pump_state, language)});
-        out.push_back({kPumpRpm, StringPrintf("%d", live->ignition_pump_rpm)});
-        out.push_back({kPumpTemp, StringPrintf("%d", live->ignition_pump_temperature)});
+        out.push_back({kPumpState, RunStateText(live->main_pump_state, language)});
+        out.push_back({kPumpRpm, StringPrintf("%d", live->main_pump_rpm)});
+        out.push_back({kPumpTemp, StringPrintf("%d", live->main_pump_temperature)});
     } else {
         Empty(out, {kPumpState, kPumpRpm, kPumpTemp});
     }
@@ -163,11 +163,11 @@ std::vector<StatusValue> StatusFormat::IgnitionPumpGroup(const EcuLiveView* live
         return out;
     }
     static constexpr int32_t kStateText[6] = {87, 88, 101, 102, 103, 104};
-    const int32_t state = live->main_pump_state;
+    const int32_t state = live->ignition_pump_state;
     out.push_back({kIgnPumpState, state <= 5 ? Text(kStateText[state], language) : std::string()});
     if (state >= 2) {
-        out.push_back({kIgnPumpRpm, StringPrintf("%d", live->pump_rpm)});
-        out.push_back({kIgnPumpTemp, StringPrintf("%d", live->pump_temperature)});
+        out.push_back({kIgnPumpRpm, StringPrintf("%d", live->ignition_pump_rpm)});
+        out.push_back({kIgnPumpTemp, StringPrintf("%d", live->ignition_pump_temperature)});
     } else {
         Empty(out, {kIgnPumpRpm, kIgnPumpTemp});
     }

@@ -6,8 +6,8 @@
 #include "cli/MiniJson.h"
 
 #include "engine/CEngineParameterFile.h"
-#include "records/CDeviceECUTracker.h"
 #include "platform/ProfileFile.h"
+#include "records/CDeviceECUTracker.h"
 #include "sim/RealTimeDriver.h"
 
 #include <gtest/gtest.h>
@@ -172,9 +172,9 @@ TEST_P(Turbexctl, StatusJsonEqualsTheSimulatedEngine) {
         {"record_storage", double(e.recordStorage), 0},
         {"alternator_present", double(e.alternatorPresent), 0},
         {"alternator_voltage", e.alternatorVoltage, 1e-4},
-        {"main_pump_state", double(e.mainPumpState), 0},
-        {"pump_rpm", double(e.pumpRpm), 0},
-        {"pump_temperature", double(e.pumpTemperature), 0},
+        {"ignition_pump_state", double(e.ignitionPumpState), 0},
+        {"ignition_pump_rpm", double(e.ignitionPumpRpm), 0},
+        {"ignition_pump_temperature", double(e.ignitionPumpTemperature), 0},
         {"fuel_temperature", double(e.fuelTemperature), 0},
         {"fuel_pressure", e.fuelPressure, 1e-4},
         {"combustion_pressure", e.combustionPressure, 1e-4},
@@ -187,11 +187,11 @@ TEST_P(Turbexctl, StatusJsonEqualsTheSimulatedEngine) {
         {"starter_state", double(e.starterState), 0},
         {"starter_rpm", double(e.starterRpm), 0},
         {"starter_temperature", double(e.starterTemperature), 0},
-        {"ignition_pump_type_a", double(e.ignitionPumpTypeA), 0},
-        {"ignition_pump_type_b", double(e.ignitionPumpTypeB), 0},
-        {"ignition_pump_state", double(e.ignitionPumpState), 0},
-        {"ignition_pump_rpm", double(e.ignitionPumpRpm), 0},
-        {"ignition_pump_temperature", double(e.ignitionPumpTemperature), 0},
+        {"main_pump_ecu_kind", double(e.mainPumpEcuKind), 0},
+        {"main_pump_tcu_kind", double(e.mainPumpTcuKind), 0},
+        {"main_pump_state", double(e.mainPumpState), 0},
+        {"main_pump_rpm", double(e.mainPumpRpm), 0},
+        {"main_pump_temperature", double(e.mainPumpTemperature), 0},
         {"rpm_control_state", double(e.rpmControlState), 0},
         {"record_format", double(e.recordFormat), 0},
         {"record_rate_code", double(e.recordRateCode), 0},
@@ -610,7 +610,8 @@ TEST(TurbexctlUnits, AbortBulkRecordsTheRunningEngineUntilCtrlC) {
     EXPECT_EQ(refused.exitCode, 4);
     EXPECT_NE(refused.err.find("the engine is running"), std::string::npos) << refused.err;
 
-    const CtlResult r = RunCtl(h.Args({"log", "download", "--abort-bulk", "-o", path, "--json"}), 60000, 4000);
+    const CtlResult r =
+        RunCtl(h.Args({"log", "download", "--abort-bulk", "-o", path, "--json"}), 60000, 4000);
     driver.Stop();
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const auto doc = MiniJson::Parse(r.out);

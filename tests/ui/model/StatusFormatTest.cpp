@@ -40,8 +40,8 @@ TEST(StatusFormat, ConnectedFillsEveryGroupOnce) {
     EcuLiveView live;
     live.starter_fitted = live.starter_answering = true;
     live.tcu_fitted = live.tcu_answering = true;
-    live.ignition_pump_type_a = 1;
-    live.main_pump_state = 4;
+    live.main_pump_ecu_kind = 1;
+    live.ignition_pump_state = 4;
     live.alternator_present = true;
     const auto values = AsMap(StatusFormat::LiveValues(&live, kEn));
     for (int32_t id : kLiveControls) {
@@ -136,11 +136,11 @@ TEST(StatusFormat, MainPumpKindsAndPresenceRule) {
     };
     for (const auto& c : cases) {
         EcuLiveView live;
-        live.ignition_pump_type_a = c.ecuKind;
-        live.ignition_pump_type_b = c.tcuKind;
-        live.ignition_pump_state = 3;
-        live.ignition_pump_rpm = 4560;
-        live.ignition_pump_temperature = 41;
+        live.main_pump_ecu_kind = c.ecuKind;
+        live.main_pump_tcu_kind = c.tcuKind;
+        live.main_pump_state = 3;
+        live.main_pump_rpm = 4560;
+        live.main_pump_temperature = 41;
         const auto v = AsMap(StatusFormat::MainPumpGroup(&live, kEn));
         SCOPED_TRACE(testing::Message() << int(c.ecuKind) << "/" << int(c.tcuKind));
         EXPECT_EQ(v.at(1047), c.ecuText);
@@ -183,9 +183,9 @@ TEST(StatusFormat, IgnitionPumpStatesAndValues) {
     const char* texts[] = {"Unsupport", "Offline", "Stop", "Start", "Run", "Brake", "", ""};
     for (int state = 0; state <= 7; ++state) {
         EcuLiveView live;
-        live.main_pump_state = static_cast<uint8_t>(state);
-        live.pump_rpm = 51100;
-        live.pump_temperature = 70;
+        live.ignition_pump_state = static_cast<uint8_t>(state);
+        live.ignition_pump_rpm = 51100;
+        live.ignition_pump_temperature = 70;
         const auto v = AsMap(StatusFormat::IgnitionPumpGroup(&live, kEn));
         EXPECT_EQ(v.at(1052), texts[state]) << state;
         EXPECT_EQ(v.at(1053), state >= 2 ? "51100" : "") << state;

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev libhidapi-dev libserialport-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-wqy-microhei xvfb xauth
+  fonts-wqy-microhei fonts-liberation2 xvfb xauth
   clang libclang-rt-14-dev
 )
 

@@ -1,0 +1,297 @@
+#include "charts/qt/CCanvasQt.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <utility>
+
+namespace {
+
+QColor ToQColor(CanvasColor c) {
+    return QColor(RedOf(c), GreenOf(c), BlueOf(c));
+}
+
+QRgb ToQRgb(CanvasColor c) {
+    return qRgb(RedOf(c), GreenOf(c), BlueOf(c));
+}
+
+constexpr CanvasColor kWhite = 0x00FFFFFF;
+
+// A dotted one-pixel pen: three pixels on, three off, the pattern running on
+// along a polyline.
+constexpr int32_t kDotRun = 3;
+
+// Pixel size per cell-height pixel of a face and weight, measured once at a
+// large size: the cell height is the font's ascent plus descent.
+double CellRatio(const QString& family, int32_t weight) {
+    thread_local std::map<std::pair<QString, int32_t>, double> cache;
+    const auto key = std::make_pair(family, weight);
+    const auto it = cache.find(key);
+    if (it != cache.end()) {
+        return it->second;
+    }
+    QFont probe(family);
+    probe.setPixelSize(200);
+    probe.setWeight(static_cast<QFont::Weight>(weight));
+    const QFontMetrics metrics(probe);
+    const int cell = metrics.ascent() + metrics.descent();
+    const double ratio = cell > 0 ? 200.0 / cell : 1.0;
+    cache.emplace(key, ratio);
+    return ratio;
+}
+
+} // namespace
+
+CCanvasQt::CCanvasQt(int32_t width, int32_t height)
+    : m_image(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32) {
+    m_image.fill(Qt::white);
+    m_font.face = {};
+    m_qfont = ToQFont(m_font);
+}
+
+QPainter& CCanvasQt::Painter() {
+    if (!m_painter.isActive()) {
+        m_painter.begin(&m_image);
+        m_painter.setRenderHint(QPainter::Antialiasing, false);
+        m_painter.setRenderHint(QPainter::TextAntialiasing, false);
+    }
+    return m_painter;
+}
+
+void CCanvasQt::EndPainter() const {
+    if (m_painter.isActive()) {
+        m_painter.end();
+    }
+}
+
+const QImage& CCanvasQt::Image() const {
+    EndPainter();
+    return m_image;
+}
+
+CanvasSize CCanvasQt::Size() const {
+    return {m_image.width(), m_image.height()};
+}
+
+QFont CCanvasQt::ToQFont(const CanvasFont& font) {
+    QFont q = font.face.empty() ? QFont() : QFont(QString::fromStdString(font.face));
+    q.setWeight(static_cast<QFont::Weight>(font.weight));
+    q.setStyleStrategy(QFont::NoAntialias);
+    q.setHintingPreference(QFont::PreferFullHinting);
+    const int32_t height = std::max(font.height, 1);
+    if (font.cellHeight) {
+        q.setPixelSize(
+            std::max(1, static_cast<int>(height * CellRatio(q.family(), font.weight) + 0.5)));
+    } else {
+        q.setPixelSize(height);
+    }
+    return q;
+}
+
+CanvasPen CCanvasQt::SelectPen(const CanvasPen& pen) {
+    return std::exchange(m_pen, pen);
+}
+
+CanvasFont CCanvasQt::SelectFont(const CanvasFont& font) {
+    if (!(font == m_font)) {
+        m_qfont = ToQFont(font);
+    }
+    return std::exchange(m_font, font);
+}
+
+void CCanvasQt::MoveTo(int32_t x, int32_t y) {
+    m_x = x;
+    m_y = y;
+}
+
+void CCanvasQt::LineTo(int32_t x, int32_t y) {
+    if (m_pen.width <= 1 || m_pen.style == CanvasPen::kDot) {
+        PlotLine1(m_x, m_y, x, y);
+    } else {
+        // Wide pens: round ends and joins, centred on the ideal line; the end
+        // point is covered as a raster context's geometric pen covers it.
+        QPainter& painter = Painter();
+        QPen pen(ToQColor(m_pen.color));
+        pen.setWidth(m_pen.width);
+        pen.setCapStyle(Qt::RoundCap);
+        pen.setJoinStyle(Qt::RoundJoin);
+        painter.setPen(pen);
+        painter.drawLine(m_x, m_y, x, y);
+    }
+    m_x = x;
+    m_y = y;
+}
+
+void CCanvasQt::PlotLine1(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+    EndPainter();
+    const QRgb on = ToQRgb(m_pen.color);
+    const bool dotted = m_pen.style == CanvasPen::kDot;
+    const QRgb gap = ToQRgb(kWhite);
+    const int32_t w = m_image.width();
+    const int32_t h = m_image.height();
+    const int32_t dx = std::abs(x1 - x0);
+    const int32_t dy = -std::abs(y1 - y0);
+    const int32_t sx = x0 < x1 ? 1 : -1;
+    const int32_t sy = y0 < y1 ? 1 : -1;
+    int32_t err = dx + dy;
+    int32_t x = x0;
+    int32_t y = y0;
+    int32_t step = 0;
+    while (x != x1 || y != y1) { // the end pixel is left out
+        const bool lit = !dotted || (step / kDotRun) % 2 == 0;
+        if (x >= 0 && y >= 0 && x < w && y < h && (lit || !m_transparent)) {
+            reinterpret_cast<QRgb*>(m_image.scanLine(y))[x] = lit ? on : gap;
+        }
+        ++step;
+        const int32_t e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y += sy;
+        }
+    }
+}
+
+void CCanvasQt::Rectangle(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    if (right <= left || bottom <= top) {
+        return;
+    }
+    FillRect(left, top, right, bottom, kWhite);
+    if (m_pen.width <= 1 || m_pen.style == CanvasPen::kDot) {
+        // The outline on the outermost pixels of the rectangle, clockwise
+        // from the top-left corner, each corner drawn once.
+        const int32_t r = right - 1;
+        const int32_t b = bottom - 1;
+        if (r == left || b == top) {
+            FillRect(left, top, right, bottom, m_pen.color);
+            return;
+        }
+        PlotLine1(left, top, r, top);
+        PlotLine1(r, top, r, b);
+        PlotLine1(r, b, left, b);
+        PlotLine1(left, b, left, top);
+        return;
+    }
+    QPainter& painter = Painter();
+    QPen pen(ToQColor(m_pen.color));
+    pen.setWidth(m_pen.width);
+    pen.setJoinStyle(Qt::MiterJoin);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRect(left, top, right - left - 1, bottom - top - 1));
+}
+
+void CCanvasQt::FillRect(
+    int32_t left, int32_t top, int32_t right, int32_t bottom, CanvasColor color) {
+    left = std::max(left, 0);
+    top = std::max(top, 0);
+    right = std::min(right, m_image.width());
+    bottom = std::min(bottom, m_image.height());
+    if (right <= left || bottom <= top) {
+        return;
+    }
+    EndPainter();
+    const QRgb rgb = ToQRgb(color);
+    for (int32_t y = top; y < bottom; ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(m_image.scanLine(y));
+        std::fill(line + left, line + right, rgb);
+    }
+}
+
+CanvasColor CCanvasQt::SetTextColor(CanvasColor color) {
+    return std::exchange(m_textColor, color);
+}
+
+bool CCanvasQt::SetTransparentText(bool transparent) {
+    return std::exchange(m_transparent, transparent);
+}
+
+void CCanvasQt::TextOut(int32_t x, int32_t y, std::string_view text) {
+    if (text.empty()) {
+        return;
+    }
+    const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    const QFontMetrics metrics(m_qfont);
+    if (!m_transparent) {
+        const CanvasSize extent = TextExtent(text);
+        FillRect(x, y, x + extent.width, y + extent.height, kWhite);
+    }
+    QPainter& painter = Painter();
+    painter.setFont(m_qfont);
+    painter.setPen(ToQColor(m_textColor));
+    painter.drawText(x, y + metrics.ascent(), s);
+}
+
+CanvasSize CCanvasQt::TextExtent(std::string_view text) const {
+    const QFontMetrics metrics(m_qfont);
+    const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    return {metrics.horizontalAdvance(s), metrics.ascent() + metrics.descent()};
+}
+
+std::unique_ptr<ICanvas> CCanvasQt::CreateCompatible(int32_t width, int32_t height) const {
+    return std::make_unique<CCanvasQt>(width, height);
+}
+
+void CCanvasQt::AlphaBlend(int32_t dx,
+                           int32_t dy,
+                           const ICanvas& source,
+                           int32_t sx,
+                           int32_t sy,
+                           int32_t width,
+                           int32_t height,
+                           uint8_t alpha) {
+    EndPainter();
+    const auto* qt = dynamic_cast<const CCanvasQt*>(&source);
+    if (qt != nullptr) {
+        qt->EndPainter();
+    }
+    for (int32_t j = 0; j < height; ++j) {
+        const int32_t ty = dy + j;
+        if (ty < 0 || ty >= m_image.height()) {
+            continue;
+        }
+        QRgb* line = reinterpret_cast<QRgb*>(m_image.scanLine(ty));
+        const QRgb* from = nullptr;
+        if (qt != nullptr && sy + j >= 0 && sy + j < qt->m_image.height()) {
+            from = reinterpret_cast<const QRgb*>(qt->m_image.constScanLine(sy + j));
+        }
+        for (int32_t i = 0; i < width; ++i) {
+            const int32_t tx = dx + i;
+            if (tx < 0 || tx >= m_image.width()) {
+                continue;
+            }
+            QRgb s = 0;
+            if (from != nullptr) {
+                if (sx + i < 0 || sx + i >= qt->m_image.width()) {
+                    continue;
+                }
+                s = from[sx + i];
+            } else {
+                s = ToQRgb(source.PixelAt(sx + i, sy + j));
+            }
+            const QRgb d = line[tx];
+            const auto mix = [alpha](int a, int b) {
+                return (a * alpha + b * (255 - alpha)) / 255;
+            };
+            line[tx] =
+                qRgb(mix(qRed(s), qRed(d)), mix(qGreen(s), qGreen(d)), mix(qBlue(s), qBlue(d)));
+        }
+    }
+}
+
+CanvasColor CCanvasQt::PixelAt(int32_t x, int32_t y) const {
+    if (x < 0 || y < 0 || x >= m_image.width() || y >= m_image.height()) {
+        return 0;
+    }
+    EndPainter();
+    const QRgb p = reinterpret_cast<const QRgb*>(m_image.constScanLine(y))[x];
+    return Rgb(static_cast<uint8_t>(qRed(p)),
+               static_cast<uint8_t>(qGreen(p)),
+               static_cast<uint8_t>(qBlue(p)));
+}

@@ -1,0 +1,186 @@
+#include "charts/qt/CCanvasQt.h"
+#include "charts/qt/CCanvasWidget.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr CanvasColor kWhite = Rgb(255, 255, 255);
+constexpr CanvasColor kRed = Rgb(255, 0, 0);
+constexpr CanvasColor kBlack = Rgb(0, 0, 0);
+
+int CountColour(const ICanvas& c, CanvasColor colour) {
+    int n = 0;
+    for (int32_t y = 0; y < c.Size().height; ++y) {
+        for (int32_t x = 0; x < c.Size().width; ++x) {
+            n += c.PixelAt(x, y) == colour ? 1 : 0;
+        }
+    }
+    return n;
+}
+
+TEST(CCanvasQt, ColoursAreRedGreenBlueLowByteFirst) {
+    EXPECT_EQ(Rgb(0x12, 0x34, 0x56), 0x00563412u);
+    EXPECT_EQ(RedOf(Rgb(1, 2, 3)), 1);
+    EXPECT_EQ(GreenOf(Rgb(1, 2, 3)), 2);
+    EXPECT_EQ(BlueOf(Rgb(1, 2, 3)), 3);
+    CCanvasQt c(4, 4);
+    c.FillRect(0, 0, 1, 1, Rgb(10, 20, 30));
+    EXPECT_EQ(c.PixelAt(0, 0), Rgb(10, 20, 30));
+    EXPECT_EQ(c.PixelAt(1, 1), kWhite); // a new surface is white
+    EXPECT_EQ(c.PixelAt(-1, 0), 0u);
+}
+
+TEST(CCanvasQt, LinesLeaveOutTheirEndPixel) {
+    CCanvasQt c(20, 20);
+    c.SelectPen({CanvasPen::kSolid, 1, kRed});
+    c.MoveTo(2, 5);
+    c.LineTo(9, 5); // horizontal: 2..8
+    EXPECT_EQ(c.PixelAt(2, 5), kRed);
+    EXPECT_EQ(c.PixelAt(8, 5), kRed);
+    EXPECT_EQ(c.PixelAt(9, 5), kWhite);
+    c.LineTo(9, 12); // vertical from the current position: 9,5..9,11
+    EXPECT_EQ(c.PixelAt(9, 5), kRed);
+    EXPECT_EQ(c.PixelAt(9, 11), kRed);
+    EXPECT_EQ(c.PixelAt(9, 12), kWhite);
+    EXPECT_EQ(CountColour(c, kRed), 7 + 7);
+    c.MoveTo(0, 0);
+    c.LineTo(4, 4); // diagonal: 0..3
+    EXPECT_EQ(c.PixelAt(3, 3), kRed);
+    EXPECT_EQ(c.PixelAt(4, 4), kWhite);
+    c.MoveTo(15, 15);
+    c.LineTo(15, 15); // zero length: nothing
+    EXPECT_EQ(c.PixelAt(15, 15), kWhite);
+}
+
+TEST(CCanvasQt, DottedLinesAlternateThreeOnThreeOff) {
+    CCanvasQt c(20, 3);
+    c.SelectPen({CanvasPen::kDot, 1, kBlack});
+    c.MoveTo(0, 1);
+    c.LineTo(12, 1);
+    std::string row;
+    for (int32_t x = 0; x < 13; ++x) {
+        row += c.PixelAt(x, 1) == kBlack ? '#' : '.';
+    }
+    EXPECT_EQ(row, "###...###....");
+}
+
+TEST(CCanvasQt, RectangleOutlinesInsideItsRightAndBottomAndFillsWhite) {
+    CCanvasQt c(12, 12);
+    c.FillRect(0, 0, 12, 12, kRed);
+    c.SelectPen({CanvasPen::kSolid, 1, kBlack});
+    c.Rectangle(2, 3, 8, 9); // outline on x 2 and 7, y 3 and 8
+    for (int32_t x = 2; x <= 7; ++x) {
+        EXPECT_EQ(c.PixelAt(x, 3), kBlack) << x;
+        EXPECT_EQ(c.PixelAt(x, 8), kBlack) << x;
+    }
+    for (int32_t y = 3; y <= 8; ++y) {
+        EXPECT_EQ(c.PixelAt(2, y), kBlack) << y;
+        EXPECT_EQ(c.PixelAt(7, y), kBlack) << y;
+    }
+    EXPECT_EQ(c.PixelAt(3, 4), kWhite);
+    EXPECT_EQ(c.PixelAt(6, 7), kWhite);
+    EXPECT_EQ(c.PixelAt(8, 5), kRed);
+    EXPECT_EQ(c.PixelAt(5, 9), kRed);
+    EXPECT_EQ(CountColour(c, kBlack), 2 * 6 + 2 * 4);
+}
+
+TEST(CCanvasQt, FillRectCoversLeftToRightMinusOneAndClips) {
+    CCanvasQt c(10, 10);
+    c.FillRect(1, 1, 4, 3, kRed);
+    EXPECT_EQ(CountColour(c, kRed), 3 * 2);
+    EXPECT_EQ(c.PixelAt(3, 2), kRed);
+    EXPECT_EQ(c.PixelAt(4, 2), kWhite);
+    c.FillRect(5, 5, 5, 9, kBlack);   // empty
+    c.FillRect(8, 8, 30, 30, kBlack); // clipped
+    EXPECT_EQ(CountColour(c, kBlack), 4);
+}
+
+TEST(CCanvasQt, CellHeightFontsMeasureTheirHeight) {
+    CCanvasQt c(200, 50);
+    for (int32_t height : {15, 16, 20}) {
+        c.SelectFont({"Arial", height, 400, true});
+        const CanvasSize e = c.TextExtent("NUM:123");
+        EXPECT_NEAR(e.height, height, 1) << height;
+        EXPECT_GT(e.width, 0);
+    }
+    const CanvasFont previous = c.SelectFont(CanvasFont::FromPointSize(100, c.DpiY()));
+    EXPECT_EQ(previous.height, 20);
+    EXPECT_EQ(c.Font().height, 100 * 96 / 720); // 13 px character height
+    EXPECT_GT(c.TextExtent("x").height, c.Font().height - 1);
+}
+
+TEST(CCanvasQt, OpaqueTextFillsItsCellTransparentTextDoesNot) {
+    CCanvasQt c(100, 30);
+    c.SelectFont({"Arial", 16, 700, true});
+    c.FillRect(0, 0, 100, 30, kRed);
+    c.SetTextColor(kBlack);
+    const CanvasSize e = c.TextExtent("Ab");
+    c.TextOut(2, 2, "Ab");
+    EXPECT_EQ(c.PixelAt(2 + e.width - 1, 2), kWhite); // the cell's corner, no glyph there
+    EXPECT_GT(CountColour(c, kBlack), 10);
+    EXPECT_EQ(c.PixelAt(2 + e.width + 1, 2), kRed);
+    CCanvasQt t(100, 30);
+    t.FillRect(0, 0, 100, 30, kRed);
+    EXPECT_FALSE(t.SetTransparentText(true));
+    t.TextOut(2, 2, "Ab");
+    EXPECT_EQ(CountColour(t, kWhite), 0);
+    EXPECT_GT(CountColour(t, kBlack), 10);
+}
+
+TEST(CCanvasQt, TextIsNotAntialiased) {
+    CCanvasQt c(120, 30);
+    c.SelectFont({"Arial", 16, 400, true});
+    c.SetTextColor(kRed);
+    c.TextOut(1, 1, "Wag 8");
+    int other = 0;
+    for (int32_t y = 0; y < 30; ++y) {
+        for (int32_t x = 0; x < 120; ++x) {
+            const CanvasColor p = c.PixelAt(x, y);
+            other += p != kRed && p != kWhite ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(other, 0);
+}
+
+TEST(CCanvasQt, AlphaBlendMixesWithTheConstantAlpha) {
+    CCanvasQt c(10, 10);
+    c.FillRect(0, 0, 10, 10, Rgb(0, 0, 0));
+    auto box = c.CreateCompatible(4, 4);
+    box->FillRect(0, 0, 4, 4, Rgb(255, 100, 0));
+    c.AlphaBlend(3, 3, *box, 0, 0, 4, 4, 200);
+    EXPECT_EQ(c.PixelAt(3, 3), Rgb(255 * 200 / 255, 100 * 200 / 255, 0));
+    EXPECT_EQ(c.PixelAt(6, 6), Rgb(200, 78, 0));
+    EXPECT_EQ(c.PixelAt(7, 7), Rgb(0, 0, 0));
+    EXPECT_EQ(c.PixelAt(2, 3), Rgb(0, 0, 0));
+}
+
+TEST(CCanvasQt, WideLinesCoverTheirMiddle) {
+    CCanvasQt c(30, 30);
+    c.SelectPen({CanvasPen::kSolid, 3, kRed});
+    c.MoveTo(5, 10);
+    c.LineTo(20, 10);
+    EXPECT_EQ(c.PixelAt(12, 9), kRed);
+    EXPECT_EQ(c.PixelAt(12, 10), kRed);
+    EXPECT_EQ(c.PixelAt(12, 11), kRed);
+    EXPECT_EQ(c.PixelAt(12, 13), kWhite);
+    // A painter stays open between wide lines; pixel access still sees them.
+    c.LineTo(20, 20);
+    EXPECT_EQ(c.PixelAt(20, 15), kRed);
+    c.FillRect(0, 0, 1, 1, kBlack);
+    EXPECT_EQ(c.PixelAt(0, 0), kBlack);
+}
+
+TEST(CCanvasWidget, BlockCopyShowsTheWholeSurface) {
+    CCanvasWidget host;
+    host.resize(40, 30);
+    EXPECT_EQ(host.HostSize(), (CanvasSize{40, 30}));
+    auto surface = host.CreateSurface(40, 30);
+    surface->FillRect(0, 0, 40, 30, kRed);
+    host.BlockCopy(*surface);
+    surface->FillRect(0, 0, 40, 30, kBlack); // later drawing is not shown
+    ASSERT_EQ(host.Shown().size(), QSize(40, 30));
+    EXPECT_EQ(host.Shown().pixel(39, 29), qRgb(255, 0, 0));
+}
+
+} // namespace

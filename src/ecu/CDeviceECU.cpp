@@ -68,6 +68,7 @@ void CDeviceECU::OnEvent(int32_t event, int32_t value) {
             CloseGate();
             CMLockGuard records(m_tracker.getLock());
             m_tracker.clear();
+            m_listFromDownload = false;
         }
         break;
     case CDeviceBase::kEventTransferBegin:
@@ -459,7 +460,13 @@ void CDeviceECU::Download() {
         doubleRange = m_parameters.doubleRange();
     }
     const uint8_t rate = CDeviceECUTracker::RecordsPerSecondFromCode(rateCode);
-    PrepareTracker(rate, doubleRange, m_downloadRestart.exchange(0) != 0);
+    // The first download since the list was emptied (construction, offline)
+    // adds to it as it is. A later one (asked for, or after a transfer or a
+    // failed follow read) starts from an empty list: records already listed
+    // add nothing, so more than ten of them would pass for the end of the log.
+    const bool again = m_downloadRestart.exchange(0) != 0 || m_listFromDownload.load();
+    PrepareTracker(rate, doubleRange, again);
+    m_listFromDownload = true;
     if (!SetUpDownload(session)) {
         return; // no download took place; the record loop tries again
     }

@@ -112,7 +112,9 @@ public:
     // The record list; take its lock (getLock) around every use.
     CDeviceECUTracker& tracker() { return m_tracker; }
     // Set from the start: a stopped ECU that reports stored records is
-    // downloaded on its own.
+    // downloaded on its own, once when it comes online; the following of new
+    // records then goes on until a follow read fails, the ECU goes offline or
+    // a transfer begins, after which it is downloaded again.
     void setDownloadRequested(bool on) { m_downloadRequested = on ? 1 : 0; }
     // Ends the bulk phase of a download at its next read.
     void abortDownload(bool on) { m_downloadAbort = on ? 1 : 0; }
@@ -173,6 +175,7 @@ private:
     std::atomic<int32_t> m_downloadAbort{0};
     std::atomic<int32_t> m_downloading{0};
     std::atomic<int32_t> m_downloadRestart{0};
+    std::atomic<bool> m_listFromDownload{false}; // a download filled the list since it was emptied
     // Counts the ends of the ECU's sessions (offline, transfer begins), so
     // that a download blocked on the closed gate never goes on against the
     // ECU that comes back.

@@ -143,3 +143,28 @@ TEST(CDeviceECUDownloadOffline, EndsTheDownloadAndTheReturningEcuIsReadAfresh) {
     EXPECT_EQ(second.records, 3000);
     ExpectTheStoredLog(rig, "offline");
 }
+
+// After a firmware transfer the ECU is downloaded again, from an empty list:
+// its log grew meanwhile, and records already listed would pass for the end.
+TEST(CDeviceECUDownloadAgain, AfterATransferTheGrownLogIsReadWhole) {
+    EcuRig rig(Item(), 2, EcuRig::Link::Socket, kWindowMs);
+    rig.system.Prefill(600, 21);
+    ASSERT_TRUE(WaitResult(rig, 1));
+    EXPECT_TRUE(rig.ecu().downloadResult().complete);
+    rig.OnSim([&] {
+        sim::RunLogSample s;
+        s.engine_rpm = 33000;
+        for (int i = 0; i < 60; ++i) {
+            rig.system.runLog.Append(s);
+        }
+        return 0;
+    });
+    const std::vector<uint8_t> image(700, 0x5A);
+    ASSERT_EQ(rig.device->RequestTransfer(image.data(), static_cast<uint32_t>(image.size())), 1);
+    ASSERT_TRUE(rig.WaitNotifications(CDeviceBase::kEventTransferEnd, 1, 30000));
+    ASSERT_TRUE(WaitResult(rig, 2));
+    const CEcuDownloadResult r = rig.ecu().downloadResult();
+    EXPECT_TRUE(r.complete);
+    EXPECT_EQ(r.records, 660);
+    ExpectTheStoredLog(rig, "after_transfer");
+}

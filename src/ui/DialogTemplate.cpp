@@ -42,6 +42,9 @@ void CreateDialogItems(CDialogBase& dialog, std::span<const DialogItem> items) {
             auto* note = new QPlainTextEdit(caption, &dialog);
             note->setReadOnly(true);
             note->setFocusPolicy(Qt::ClickFocus);
+            // A fixed text in a box sized for it.
+            note->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            note->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
             control = note;
             break;
         }

@@ -14,7 +14,7 @@ struct DialogItem {
         Unit,   // QLabel beside a value, no buddy
         Edit,   // QLineEdit
         Value,  // read-only QLineEdit
-        Note,   // read-only multi-line QPlainTextEdit, caption as its text
+        Note,   // read-only multi-line QPlainTextEdit, caption as its text; sized to fit it
         Button, // QPushButton, never a default button
         Check,  // QCheckBox
         Radio,  // QRadioButton; the radios of one table are one exclusive group

@@ -84,12 +84,12 @@ void Arm(Page& p, K kind) {
 }
 
 int EngineState(EcuPanelRig& rig) {
-    return rig.ecu->liveState().engine_state;
+    return rig.ecu().liveState().engine_state;
 }
 
 // The simulated engine takes a command in when it next moves.
 void Settle(EcuPanelRig& rig) {
-    rig.OnSim([&] { rig.system.ecu.Step(10); });
+    rig.Do([&] { rig.system.ecu.Step(10); });
 }
 
 } // namespace
@@ -97,7 +97,7 @@ void Settle(EcuPanelRig& rig) {
 TEST(CDialogKvrw, StartButtonsSendTheirFramesAndShowTheClampedValues) {
     EcuPanelRig rig(EcuConfig(false));
     ASSERT_TRUE(rig.WaitReady());
-    Page p(rig.ecu.get());
+    Page p(&rig.ecu());
     EXPECT_EQ(p.Text(CDialogKvrw::kPumpPressure), "0.0000"); // as the template has it
     EXPECT_TRUE(p.page.Control<QAbstractButton>(CDialogKvrw::kMainLine)->isChecked());
 
@@ -252,7 +252,7 @@ TEST(CDialogKvrw, NothingIsSentWithoutATimeASetPointOrAConnection) {
         SCOPED_TRACE("connected");
         EcuPanelRig rig(EcuConfig(false));
         ASSERT_TRUE(rig.WaitReady());
-        Page p(rig.ecu.get());
+        Page p(&rig.ecu());
         expectNothing(p, &rig);
     }
     {
@@ -282,7 +282,7 @@ TEST(CDialogKvrw, NothingIsSentWithoutATimeASetPointOrAConnection) {
 TEST(CDialogKvrw, RunningTestStopsWithItsOwnButtonAndTheCaptionsReturn) {
     EcuPanelRig rig(EcuConfig(false));
     ASSERT_TRUE(rig.WaitReady());
-    Page p(rig.ecu.get());
+    Page p(&rig.ecu());
     const std::pair<K, uint8_t> stoppable[] = {
         {K::kPump, 11}, {K::kGlow, 8}, {K::kStarter, 12}, {K::kTick, 9}, {K::kOpen, 9}};
     for (const auto& [kind, code] : stoppable) {
@@ -291,7 +291,7 @@ TEST(CDialogKvrw, RunningTestStopsWithItsOwnButtonAndTheCaptionsReturn) {
         p.Click(kind);
         ASSERT_EQ(p.page.RemainingTime(), 30);
         Settle(rig);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return EngineState(rig) > 1; }, 5000));
+        ASSERT_TRUE(WaitFor([&] { return EngineState(rig) > 1; }, 5000));
         p.Tick();
         ASSERT_TRUE(p.page.IsRunning());
         for (size_t i = 0; i < std::size(kKinds); ++i) {
@@ -305,7 +305,7 @@ TEST(CDialogKvrw, RunningTestStopsWithItsOwnButtonAndTheCaptionsReturn) {
         for (int32_t id : {CDialogKvrw::kCurrent, CDialogKvrw::kFuelPressure}) {
             EXPECT_TRUE(p.page.IsControlEnabled(id)) << id;
         }
-        const CEcuLiveState live = rig.ecu->liveState();
+        const CEcuLiveState live = rig.ecu().liveState();
         EXPECT_EQ(p.Text(CDialogKvrw::kCurrent), StringPrintf("%0.02f", live.current));
         EXPECT_EQ(p.Text(CDialogKvrw::kFuelPressure), StringPrintf("%0.03f", live.fuel_pressure));
 
@@ -315,7 +315,7 @@ TEST(CDialogKvrw, RunningTestStopsWithItsOwnButtonAndTheCaptionsReturn) {
         EXPECT_EQ(p.page.RemainingTime(), 0);
         EXPECT_EQ(p.Text(CDialogKvrw::kRemaining), "0");
         Settle(rig);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return EngineState(rig) <= 1; }, 5000));
+        ASSERT_TRUE(WaitFor([&] { return EngineState(rig) <= 1; }, 5000));
         p.Tick();
         EXPECT_FALSE(p.page.IsRunning());
         for (size_t i = 0; i < std::size(kKinds); ++i) {
@@ -332,11 +332,11 @@ TEST(CDialogKvrw, RunningTestStopsWithItsOwnButtonAndTheCaptionsReturn) {
 TEST(CDialogKvrw, OxygenHasNoStopAndAHiddenPageIsIdle) {
     EcuPanelRig rig(EcuConfig(true));
     ASSERT_TRUE(rig.WaitReady());
-    Page p(rig.ecu.get());
+    Page p(&rig.ecu());
     p.Set(CDialogKvrw::kOxygenTime, "3");
     p.Click(K::kOxygen);
     Settle(rig);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return EngineState(rig) > 1; }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return EngineState(rig) > 1; }, 5000));
     p.Tick();
     ASSERT_TRUE(p.page.IsRunning());
     const int32_t oxygen = CDialogKvrw::kOxygenStart;
@@ -367,24 +367,24 @@ TEST(CDialogKvrw, OxygenHasNoStopAndAHiddenPageIsIdle) {
 TEST(CDialogKvrw, FiveSecondAveragesCoverExactlyTheLast50Samples) {
     EcuPanelRig rig(EcuConfig(false));
     ASSERT_TRUE(rig.WaitReady());
-    Page p(rig.ecu.get());
+    Page p(&rig.ecu());
     p.Set(CDialogKvrw::kStarterVoltage, "6");
     p.Set(CDialogKvrw::kStarterTime, "30");
     p.Click(K::kStarter);
 
     // Ten samples of a first speed, then fifty of a second one.
-    rig.OnSim([&] { rig.system.ecu.Step(300); });
+    rig.Do([&] { rig.system.ecu.Step(300); });
     ASSERT_TRUE(rig.WaitFreshTelemetry());
-    const CEcuLiveState first = rig.ecu->liveState();
+    const CEcuLiveState first = rig.ecu().liveState();
     ASSERT_GT(first.engine_state, 1);
     ASSERT_GT(first.engine_rpm, 0);
     p.Tick(10);
     ASSERT_TRUE(p.page.IsRunning());
     EXPECT_EQ(p.Text(CDialogKvrw::kAverageRpm), std::to_string(first.engine_rpm));
 
-    rig.OnSim([&] { rig.system.ecu.Step(1500); });
+    rig.Do([&] { rig.system.ecu.Step(1500); });
     ASSERT_TRUE(rig.WaitFreshTelemetry());
-    const CEcuLiveState second = rig.ecu->liveState();
+    const CEcuLiveState second = rig.ecu().liveState();
     ASSERT_NE(second.engine_rpm, first.engine_rpm);
     p.Tick(49);
     // 49 of the second and one of the first are still in the history.

@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QPushButton>
 #include <QSlider>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -28,7 +29,7 @@ using Page = sim::EcuRadioSimulator::Page;
 struct SimPage {
     explicit SimPage(EcuPanelRig& r)
         : rig(r)
-        , page(r.ecu.get()) {
+        , page(&r.ecu()) {
         page.show();
     }
     std::string Text(int32_t id) const { return page.GetDlgItemText(id).toStdString(); }
@@ -80,7 +81,7 @@ Page Record(uint8_t mode, uint8_t kind, std::initializer_list<std::pair<size_t, 
 
 int ReadsOf11(EcuPanelRig& rig) {
     int n = 0;
-    rig.OnSim([&] { n = static_cast<int>(rig.system.ecu.ReadCount(11)); });
+    rig.Do([&] { n = static_cast<int>(rig.system.ecu.ReadCount(11)); });
     return n;
 }
 
@@ -110,7 +111,7 @@ TEST(CDialogSimulate, InertUntilTheEcuReportsAReceiverMode) {
     EXPECT_TRUE(rig.Writes(11).empty());
 
     // Shown again, the page asks again; now the ECU listens to a JETI bus.
-    rig.OnSim([&] { rig.system.ecu.Radio().SetMode(3); });
+    rig.Do([&] { rig.system.ecu.Radio().SetMode(3); });
     p.page.hide();
     p.page.show();
     p.page.Refresh();
@@ -124,7 +125,7 @@ TEST(CDialogSimulate, InertUntilTheEcuReportsAReceiverMode) {
     p.page.KillTimer(CDialogSimulate::kReceiverTimer);
     p.page.Refresh();
     EXPECT_EQ(p.Text(CDialogSimulate::kType), "0");
-    rig.OnSim([&] { rig.system.ecu.Radio().SetMode(0); });
+    rig.Do([&] { rig.system.ecu.Radio().SetMode(0); });
     ASSERT_TRUE(rig.WaitFreshTelemetry()); // the reply after the change is stored
     p.page.Refresh();
     EXPECT_FALSE(p.page.IsActive());
@@ -145,7 +146,7 @@ TEST(CDialogSimulate, ShowsFutabaAndJetiRecordsAsTheEcuSendsThem) {
     p.RefreshFresh();
     int32_t rpm = 0;
     int32_t temperature = 0;
-    rig.OnSim([&] {
+    rig.Do([&] {
         rpm = rig.system.ecu.Radio().LastRecordRpm();
         temperature = rig.system.ecu.Radio().LastRecordTemperature();
     });
@@ -201,7 +202,7 @@ TEST(CDialogSimulate, ShowsFutabaAndJetiRecordsAsTheEcuSendsThem) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        rig.OnSim([&] { rig.system.ecu.Radio().ServeRecord(c.record); });
+        rig.Do([&] { rig.system.ecu.Radio().ServeRecord(c.record); });
         // Each case shows a text the one before did not.
         EXPECT_TRUE(p.RefreshUntil([&] { return p.Text(c.field) == c.shown; })) << p.Text(c.field);
     }
@@ -318,10 +319,10 @@ TEST(CDialogSimulate, GroundSupportLinesAndKeysWhileEnabled) {
     EXPECT_EQ(p.Text(CDialogSimulate::kGsuLine1), "");
     ASSERT_TRUE(rig.WaitFreshTelemetry());
     int reads = 0;
-    rig.OnSim([&] { reads = static_cast<int>(rig.system.ecu.ReadCount(10)); });
+    rig.Do([&] { reads = static_cast<int>(rig.system.ecu.ReadCount(10)); });
     ASSERT_TRUE(rig.WaitFreshTelemetry());
     int later = 0;
-    rig.OnSim([&] { later = static_cast<int>(rig.system.ecu.ReadCount(10)); });
+    rig.Do([&] { later = static_cast<int>(rig.system.ecu.ReadCount(10)); });
     EXPECT_EQ(later, reads);
     p.page.RefreshGroundSupport();
     EXPECT_EQ(p.Text(CDialogSimulate::kGsuLine2), "");
@@ -336,14 +337,14 @@ TEST(CDialogSimulate, ResetReturnsToInertAndAsksAgain) {
     EXPECT_EQ(p.Text(CDialogSimulate::kType), "JETI");
     // The ECU stops the reading (mode 0), and the page is reset as on a
     // reconnection.
-    rig.OnSim([&] { rig.system.ecu.Radio().SetMode(0); });
+    rig.Do([&] { rig.system.ecu.Radio().SetMode(0); });
     ASSERT_TRUE(rig.WaitFreshTelemetry());
     p.page.Reset();
     EXPECT_FALSE(p.page.IsActive());
     EXPECT_FALSE(p.page.HasTimer(CDialogSimulate::kReceiverTimer));
     EXPECT_EQ(p.Text(CDialogSimulate::kType), "");
     EXPECT_EQ(p.List()->currentIndex(), -1);
-    rig.OnSim([&] { rig.system.ecu.Radio().SetMode(3); });
+    rig.Do([&] { rig.system.ecu.Radio().SetMode(3); });
     const int before = ReadsOf11(rig);
     ASSERT_TRUE(rig.WaitFreshTelemetry());
     EXPECT_EQ(ReadsOf11(rig), before); // nobody reads register 11 now

@@ -1,6 +1,7 @@
 #include "ui/model/KvrwMeasurement.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace {
 
@@ -24,23 +25,11 @@ void KvrwMeasurement::Add(int32_t rpm, double current) {
 }
 
 int32_t KvrwMeasurement::AverageRpm() const {
-    if (m_rpmCount == 0) {
-        return 0;
-    }
-    int64_t sum = 0;
-    for (int32_t i = 0; i < m_rpmCount; ++i) {
-        sum += m_rpm[static_cast<size_t>(i)];
-    }
-    return static_cast<int32_t>(sum / m_rpmCount);
+    const int64_t sum = std::accumulate(m_rpm.begin(), m_rpm.begin() + m_rpmCount, int64_t{0});
+    return m_rpmCount == 0 ? 0 : static_cast<int32_t>(sum / m_rpmCount);
 }
 
 double KvrwMeasurement::AverageCurrent() const {
-    if (m_currentCount == 0) {
-        return 0.0;
-    }
-    double sum = 0.0;
-    for (int32_t i = 0; i < m_currentCount; ++i) {
-        sum += m_current[static_cast<size_t>(i)];
-    }
-    return sum / m_currentCount;
+    const double sum = std::accumulate(m_current.begin(), m_current.begin() + m_currentCount, 0.0);
+    return m_currentCount == 0 ? 0.0 : sum / m_currentCount;
 }

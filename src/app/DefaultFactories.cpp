@@ -1,6 +1,8 @@
 #include "app/DefaultFactories.h"
 
 #include "ecu/CDeviceECU.h"
+#include "ui/panels/CDialogKvrw.h"
+#include "ui/panels/CDialogSimulate.h"
 
 CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
     CTurbexDlg::PageDialogFactories factories;
@@ -17,9 +19,9 @@ CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
         case CTurbexDlg::kPanelPump:
             return nullptr;
         case CTurbexDlg::kPanelKvrw:
-            return nullptr;
+            return new CDialogKvrw(&ecu, parent);
         case CTurbexDlg::kPanelSimulate:
-            return nullptr;
+            return new CDialogSimulate(&ecu, parent);
         default:
             return nullptr;
         }

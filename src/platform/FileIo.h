@@ -51,6 +51,9 @@ enum class NewFileStatus {
 [[nodiscard]] NewFileStatus
 CreateNewFile(const std::string& path, std::span<const uint8_t> bytes, std::string* error);
 
+// Removes the file at path; true when it is gone (or never was).
+[[nodiscard]] bool RemoveFile(const std::string& path, std::string* error);
+
 // Creates the folder path and every missing parent (permissions as the umask
 // gives). True when the folder exists afterwards.
 [[nodiscard]] bool MakeFolders(const std::string& path, std::string* error);

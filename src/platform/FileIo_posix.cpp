@@ -234,6 +234,14 @@ CreateNewFile(const std::string& path, std::span<const uint8_t> bytes, std::stri
     return NewFileStatus::Created;
 }
 
+bool RemoveFile(const std::string& path, std::string* error) {
+    if (::unlink(path.c_str()) == 0 || errno == ENOENT) {
+        return true;
+    }
+    SetError(error, "unlink " + path);
+    return false;
+}
+
 bool MakeFolders(const std::string& path, std::string* error) {
     if (path.empty()) {
         errno = ENOENT;

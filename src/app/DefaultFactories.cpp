@@ -1,6 +1,7 @@
 #include "app/DefaultFactories.h"
 
 #include "ecu/CDeviceECU.h"
+#include "ui/dialogs/CDialogSetting.h"
 
 CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
     CTurbexDlg::PageDialogFactories factories;
@@ -23,6 +24,9 @@ CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
         default:
             return nullptr;
         }
+    };
+    factories.settings = [&ecu](QWidget* parent) -> std::unique_ptr<ISettingsDialog> {
+        return std::make_unique<CDialogSetting>(&ecu, parent);
     };
     return factories;
 }

@@ -29,6 +29,10 @@ namespace Id = EcuTextId;
 
 constexpr int32_t kNoText = -1;
 
+constexpr const char* kCommitFailedChinese = "参数没有全部写入 ECU，请重试。";
+constexpr const char* kCommitFailedEnglish =
+    "The ECU did not take all the changes. Please try again.";
+
 // The form, column by column, top to bottom. A row of the parameter table
 // names its text id; its control kind comes from the table.
 enum class Cell : uint8_t {
@@ -831,8 +835,7 @@ int CDialogSetting::ApplyEdits() {
     });
 
     if (m_ecu->commit() != 1) {
-        Report("参数没有全部写入 ECU，请重试。",
-               "The ECU did not take all the changes. Please try again.");
+        Report(kCommitFailedChinese, kCommitFailedEnglish);
         return 0;
     }
     return 1;
@@ -976,8 +979,10 @@ void CDialogSetting::OnLoadFile() {
     });
     // The values reach the controls with the next parameter read (302).
     if (m_ecu->commit() != 1) {
-        Report("参数没有全部写入 ECU，请重试。",
-               "The ECU did not take all the changes. Please try again.");
+        // What was not sent is dropped, so that the dialog shows what the
+        // ECU holds; loading again sends it all again.
+        m_ecu->requestReread();
+        Report(kCommitFailedChinese, kCommitFailedEnglish);
     }
 }
 

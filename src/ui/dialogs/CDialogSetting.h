@@ -15,11 +15,8 @@
 
 class CComboBoxInt;
 class CDeviceECU;
-class QCheckBox;
 class QGridLayout;
 class QLabel;
-class QLineEdit;
-class QVBoxLayout;
 
 // "Setting": the engine parameter block of the connected ECU, read, edited
 // and written back, and loaded from or saved to the parameter file
@@ -40,12 +37,21 @@ class QVBoxLayout;
 // 5 "Load Param From File", 6 "Save Param To File", 4 "Altitude VS
 // Pressure". Escape and the window's close box act as button 2.
 //
-// What the dialog guarantees beyond copying texts: a list that cannot show
-// the ECU's value (a value beyond the list, a pump mode or protocol the ECU
-// does not offer) shows no entry and sends nothing for it unless the user
-// picks one; a failed commit or file operation is reported and nothing is
-// taken as saved (the dialog stays in edit mode with the edits on screen);
-// a file that does not exist is never loaded (no defaults are sent).
+// What the dialog guarantees beyond copying texts, so that it sends exactly
+// what the user entered: a list that cannot show the ECU's value (a value
+// beyond the list, an unsupported row, a pump mode or protocol the ECU does
+// not offer or has no mask to offer by) sends nothing for it unless the user
+// picks an entry; the engine name goes only when changed, cut to 28 bytes on
+// a character boundary, and only a block-generation ECU takes one (the edit
+// stays disabled otherwise); a failed commit or file operation is reported
+// and nothing is taken as saved (Save Setting stays in edit mode with the
+// edits on screen); a file that does not exist is never loaded, so no
+// defaults are sent by mistake.
+//
+// Save Setting and Load Param From File commit on the user-interface thread,
+// as the main window's commands write: a few register writes with 50 ms
+// pauses; a link that stops answering ends the commit at its first failed
+// write.
 //
 // Thread safety: user-interface thread only. CDeviceECU does its own locking.
 class CDialogSetting : public CDialogBase, public ISettingsDialog {

@@ -1,5 +1,7 @@
 #include "ui/model/SettingLists.h"
 
+#include "foundation/CTextTable.h"
+
 #include <algorithm>
 #include <iterator>
 
@@ -142,10 +144,7 @@ ListEntries SettingLists::CanSpeeds() {
 }
 
 ListEntries SettingLists::TemperatureUnits(int32_t language) {
-    if (language == 1) {
-        return {{"Celsius", 0}, {"Fahrenheit", 1}};
-    }
-    return {{"摄氏度", 0}, {"华氏度", 1}};
+    return {{CTextTable::GetText(202, language), 0}, {CTextTable::GetText(203, language), 1}};
 }
 
 ListEntries SettingLists::PumpTypes(uint8_t mask) {

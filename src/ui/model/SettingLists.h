@@ -49,7 +49,7 @@ public:
     [[nodiscard]] static ListEntries StopBits();                         // "1", "1.5", "2"
     [[nodiscard]] static ListEntries SerialBaudRates();                  // "2400" .. "921600"
     [[nodiscard]] static ListEntries CanSpeeds();                        // "50 kbps" .. "1000 kbps"
-    [[nodiscard]] static ListEntries TemperatureUnits(int32_t language); // text 202, 203
+    [[nodiscard]] static ListEntries TemperatureUnits(int32_t language); // texts 202, 203
 
     // Pump types from the mask of three bits (0 "DC Pump", 1 "DC
     // Pump(Sensor)", 2 "BS Pump"), each carrying its bit number; a mask of 0

@@ -144,7 +144,9 @@ TEST_P(SettingsDialogOnTheSimulatedEcu, SaveSettingSendsExactlyTheEdits) {
         Pick(d.Control<CComboBoxInt>(CDialogSetting::kTemperatureUnit), 1);
         Pick(d.Control<CComboBoxInt>(CDialogSetting::kPumpType), 2); // "BS Pump"
         if (Block()) {
-            d.Control<QLineEdit>(CDialogSetting::kEngineName)->setText("T-100 #2");
+            // Fifteen characters of two bytes: 30 bytes for the ECU's 28.
+            d.Control<QLineEdit>(CDialogSetting::kEngineName)
+                ->setText(QString::fromUtf8("涡喷发动机涡喷发动机涡喷发动机"));
         } else {
             Pick(d.Control<CComboBoxInt>(CDialogSetting::kTelemetryProtocol), 4); // "GSX"
         }
@@ -170,7 +172,9 @@ TEST_P(SettingsDialogOnTheSimulatedEcu, SaveSettingSendsExactlyTheEdits) {
     EXPECT_EQ(after.temperatureUnit, 1);
     EXPECT_EQ(after.pumpMode, 2);
     EXPECT_EQ(after.telemetryProtocol, Block() ? before.telemetryProtocol : 4);
-    EXPECT_EQ(after.engineName, Block() ? "T-100 #2" : before.engineName);
+    // Cut on a character boundary.
+    EXPECT_EQ(after.engineName,
+              Block() ? platform::Utf8ToGbk("涡喷发动机涡喷发动机涡喷发动") : before.engineName);
 }
 
 TEST_P(SettingsDialogOnTheSimulatedEcu, SavingWithoutEditsChangesNothingEvenWithoutAPumpTypeMask) {
@@ -286,9 +290,20 @@ TEST_P(SettingsDialogOnTheSimulatedEcu,
     SettingsRig b(Config());
     ASSERT_TRUE(b.WaitRead());
     ASSERT_NE(b.Values().byId.at(Id::TelemetryBaudIndex), 6);
-    b.services.openPath = QString::fromStdString(path);
     b.Run([&](CDialogSetting& d) {
+        // A name that does not exist is refused: no default is sent.
+        b.services.openPath = QString::fromStdString(path + ".missing");
+        b.system.bus.WithLock([&] { b.system.ecu.ClearLog(); });
+        d.Control<QPushButton>(CDialogSetting::kIdLoadFile)->click();
+        ASSERT_EQ(b.services.boxes.size(), 1u);
+        EXPECT_TRUE(b.services.boxes[0].text.contains("does not exist"));
+        size_t parameterWrites = 1;
+        b.system.bus.WithLock([&] { parameterWrites = b.system.ecu.Log().To(2).size(); });
+        EXPECT_EQ(parameterWrites, 0u);
+        b.services.boxes.clear();
+
         // Loading sends at once; the values come back with the next read.
+        b.services.openPath = QString::fromStdString(path);
         b.Press(d, CDialogSetting::kIdLoadFile);
         EXPECT_EQ(EditOf(d, Id::MaxEgt)->text().toStdString(), "980");
         EXPECT_EQ(ComboOf(d, Id::TelemetryBaudIndex)->currentText().toStdString(), "115200");
@@ -315,12 +330,22 @@ TEST_P(SettingsDialogOnTheSimulatedEcu,
     std::remove(path.c_str());
 }
 
-TEST_P(SettingsDialogOnTheSimulatedEcu, GoingOfflineClosesTheDialogAndItsAltitudeTable) {
+TEST_P(SettingsDialogOnTheSimulatedEcu,
+       TheAltitudeTableOpensAtItsFirstRowAndGoingOfflineClosesBoth) {
     SettingsRig rig(Config());
     ASSERT_TRUE(rig.WaitRead());
     bool tableShown = false;
+    QStringList lines;
+    int caret = -1;
     rig.altpressBody = [&](CDialogAltpress& table) {
         tableShown = table.isVisible();
+        // Scrolled away and opened again, it starts at its first row.
+        QScrollBar* bar = table.Table()->verticalScrollBar();
+        bar->setValue(bar->maximum());
+        table.OnInitDialog();
+        EXPECT_EQ(bar->value(), 0);
+        caret = table.Table()->textCursor().position();
+        lines = table.Table()->toPlainText().split('\n', Qt::SkipEmptyParts);
         rig.bridge.Stop(); // the unit goes away while both are open
         EXPECT_TRUE(QTest::qWaitFor([&] { return !table.isVisible(); }, 10000));
     };
@@ -335,6 +360,23 @@ TEST_P(SettingsDialogOnTheSimulatedEcu, GoingOfflineClosesTheDialogAndItsAltitud
     const uint32_t shown = rig.settingsDialog->ValuesShown();
     rig.settingsDialog->ShowValues();
     EXPECT_EQ(rig.settingsDialog->ValuesShown(), shown);
+
+    // The table: 31 rows from "101.3kPa    0m", each the pressure with one
+    // decimal, "kPa", four blanks and the altitude in steps of 500 m.
+    ASSERT_EQ(lines.size(), CDialogAltpress::kRows);
+    EXPECT_EQ(lines.front().toStdString(), "101.3kPa    0m");
+    EXPECT_EQ(caret, 0);
+    const QRegularExpression row(QStringLiteral("^(\\d+\\.\\d)kPa {4}(\\d+)m$"));
+    double last = 1000;
+    for (int i = 0; i < lines.size(); ++i) {
+        const auto m = row.match(lines[i]);
+        ASSERT_TRUE(m.hasMatch()) << lines[i].toStdString();
+        EXPECT_EQ(m.captured(2).toInt(), 500 * i);
+        EXPECT_LT(m.captured(1).toDouble(), last) << "the pressure falls with height";
+        last = m.captured(1).toDouble();
+    }
+    const std::string& text = CDialogAltpress::TableText();
+    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(BothGenerations,
@@ -412,74 +454,6 @@ TEST(SettingsDialog, AFailedCommitIsReportedAndKeepsTheEdits) {
         EXPECT_EQ(d.EditMode(), 0);
     });
     EXPECT_EQ(rig.Values().byId.at(Id::MaxEgt), 950);
-}
-
-TEST(SettingsDialog, LoadRefusesAFileThatDoesNotExist) {
-    SettingsRig rig(GenerationConfig(false));
-    ASSERT_TRUE(rig.WaitRead());
-    const EcuValues before = rig.Values();
-    rig.services.openPath = QString::fromStdString(TempPath("no_such_engine_cfg.txt"));
-    rig.system.bus.WithLock([&] { rig.system.ecu.ClearLog(); });
-    rig.Run([&](CDialogSetting& d) {
-        d.Control<QPushButton>(CDialogSetting::kIdLoadFile)->click();
-        ASSERT_EQ(rig.services.boxes.size(), 1u);
-        EXPECT_TRUE(rig.services.boxes[0].text.contains("does not exist"));
-    });
-    EXPECT_EQ(Changed(before, rig.Values()), std::set<int>{});
-    size_t parameterWrites = 0;
-    rig.system.bus.WithLock([&] { parameterWrites = rig.system.ecu.Log().To(2).size(); });
-    EXPECT_EQ(parameterWrites, 0u) << "no default was sent";
-}
-
-TEST(SettingsDialog, EngineNameIsCutToTheEcusBytesOnACharacterBoundary) {
-    SettingsRig rig(GenerationConfig(true));
-    ASSERT_TRUE(rig.WaitRead());
-    // Fifteen characters of two bytes each: 30 bytes for a 28-byte name.
-    const std::string name = "涡喷发动机涡喷发动机涡喷发动机";
-    rig.Run([&](CDialogSetting& d) {
-        rig.Press(d, CDialogSetting::kIdChange, false);
-        d.Control<QLineEdit>(CDialogSetting::kEngineName)->setText(QString::fromStdString(name));
-        rig.Press(d, CDialogSetting::kIdChange);
-        EXPECT_EQ(d.GetDlgItemText(CDialogSetting::kEngineName).toStdString(),
-                  "涡喷发动机涡喷发动机涡喷发动");
-    });
-    EXPECT_EQ(platform::GbkToUtf8(rig.Values().engineName), "涡喷发动机涡喷发动机涡喷发动");
-}
-
-TEST(SettingsDialog, AltitudeTableOpensAtItsFirstRow) {
-    SettingsRig rig(GenerationConfig(false));
-    ASSERT_TRUE(rig.WaitRead());
-    QStringList lines;
-    int caret = -1;
-    rig.altpressBody = [&](CDialogAltpress& table) {
-        // Scrolled away and back: each opening starts at the first row.
-        table.Table()->verticalScrollBar()->setValue(table.Table()->verticalScrollBar()->maximum());
-        table.OnInitDialog();
-        lines = table.Table()->toPlainText().split('\n', Qt::SkipEmptyParts);
-        caret = table.Table()->textCursor().position();
-        EXPECT_EQ(table.Table()->verticalScrollBar()->value(), 0);
-        EXPECT_TRUE(table.Table()->isReadOnly());
-    };
-    rig.Run([&](CDialogSetting& d) {
-        d.Control<QPushButton>(CDialogSetting::kIdAltitude)->click();
-        EXPECT_TRUE(d.isVisible());
-    });
-    ASSERT_EQ(lines.size(), CDialogAltpress::kRows);
-    EXPECT_EQ(lines.front().toStdString(), "101.3kPa    0m");
-    EXPECT_EQ(caret, 0);
-    // Every row: pressure with one decimal, "kPa", four blanks, the altitude
-    // in steps of 500 m; the pressure falls with height.
-    const QRegularExpression form(QStringLiteral("^(\\d+\\.\\d)kPa {4}(\\d+)m$"));
-    double last = 1000;
-    for (int i = 0; i < lines.size(); ++i) {
-        const auto m = form.match(lines[i]);
-        ASSERT_TRUE(m.hasMatch()) << lines[i].toStdString();
-        EXPECT_EQ(m.captured(2).toInt(), 500 * i);
-        EXPECT_LT(m.captured(1).toDouble(), last);
-        last = m.captured(1).toDouble();
-    }
-    const std::string& text = CDialogAltpress::TableText();
-    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #include "app/DefaultFactories.h"
 
 #include "ecu/CDeviceECU.h"
+#include "ui/dialogs/CDialogSetting.h"
 #include "ui/panels/CDialogKvrw.h"
 #include "ui/panels/CDialogSimulate.h"
 
@@ -25,6 +26,9 @@ CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
         default:
             return nullptr;
         }
+    };
+    factories.settings = [&ecu](QWidget* parent) -> std::unique_ptr<ISettingsDialog> {
+        return std::make_unique<CDialogSetting>(&ecu, parent);
     };
     return factories;
 }

@@ -80,10 +80,14 @@ std::string SoakReport::Format() const {
     }
     s += StringPrintf("faults injected:      %u (%s)\n", total, kinds.c_str());
     s += StringPrintf("reconnects:           %u\n", reconnects);
-    s += StringPrintf("bridge up to online:  median %u ms, p99 %u ms (%zu samples)\n",
+    s += StringPrintf("bridge up to online:  median %u ms, p99 %u ms (%zu samples); while a "
+                      "transfer ran: median %u ms, p99 %u ms (%zu samples)\n",
                       Percentile(upToOnline, 50),
                       Percentile(upToOnline, 99),
-                      upToOnline.size());
+                      upToOnline.size(),
+                      Percentile(upToOnlineInTransfer, 50),
+                      Percentile(upToOnlineInTransfer, 99),
+                      upToOnlineInTransfer.size());
     std::string why;
     for (size_t i = 0; i < incompleteBy.size(); ++i) {
         if (incompleteBy[i] != 0) {

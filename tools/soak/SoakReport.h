@@ -33,8 +33,9 @@ struct SoakReport {
     double elapsedSeconds = 0;
 
     std::array<uint32_t, static_cast<size_t>(Fault::kCount)> faults{};
-    uint32_t reconnects = 0;          // link up after the first one
-    std::vector<uint32_t> upToOnline; // ms from the bridge up again to the unit online
+    uint32_t reconnects = 0;                    // link up after the first one
+    std::vector<uint32_t> upToOnline;           // ms from the bridge up again to the unit online
+    std::vector<uint32_t> upToOnlineInTransfer; // the same when a transfer was running
 
     uint32_t downloadsCorrect = 0;          // complete, and the saved CSV equals the simulated log
     uint32_t downloadsIncomplete = 0;       // said so by the tool

@@ -183,7 +183,10 @@ void SoakRun::Event(int32_t event, int32_t value) {
         if (value == 0) {
             ++m_offlines;
         } else if (m_bridgeUpMs >= 0 && m_linkSinceUp) {
-            m_report.upToOnline.push_back(static_cast<uint32_t>(NowMs() - m_bridgeUpMs));
+            // A transfer runs on the device's poll thread, which takes the
+            // unit online again only once the transfer gave up.
+            (m_upDuringTransfer ? m_report.upToOnlineInTransfer : m_report.upToOnline)
+                .push_back(static_cast<uint32_t>(NowMs() - m_bridgeUpMs));
             m_bridgeUpMs = -1;
             m_linkSinceUp = false;
         }
@@ -242,7 +245,7 @@ void SoakRun::MeasureStart() {
 void SoakRun::Work() {
     uint32_t cycle = 0;
     while (!m_stop.load()) {
-        if (m_device->IsOnline() != 0 && m_device->IsBootLoader() != 0) {
+        if (InBootLoader()) {
             // A failed transfer left the unit in its boot loader: flashing is
             // how it comes back.
             (void)TransferFirmware();
@@ -262,15 +265,20 @@ void SoakRun::Work() {
     m_workDone = true;
 }
 
+bool SoakRun::InBootLoader() const {
+    return m_device->IsOnline() != 0 && m_device->IsBootLoader() != 0;
+}
+
 bool SoakRun::Download() {
     Doing("waiting for a stopped ECU with stored records");
     const bool ready = WaitUntil(
         [&] {
             const CEcuLiveState live = m_ecu->liveState();
-            return m_ecu->connected() && live.record_storage != 0 && live.engine_state <= 1;
+            return InBootLoader() ||
+                   (m_ecu->connected() && live.record_storage != 0 && live.engine_state <= 1);
         },
         20000);
-    if (!ready) {
+    if (!ready || InBootLoader()) {
         return false;
     }
     uint32_t before;
@@ -339,7 +347,7 @@ bool SoakRun::WriteParameter() {
             return p.generation() != EcuGeneration::Unknown && !p.dirty();
         });
     };
-    if (!WaitUntil(known, 20000)) {
+    if (!WaitUntil([&] { return InBootLoader() || known(); }, 20000) || InBootLoader()) {
         return false;
     }
     static constexpr int32_t kValues[] = {850, 900, 950, 1000};
@@ -369,7 +377,7 @@ bool SoakRun::WriteParameter() {
         return true;
     }
     Doing("reading the parameter back");
-    if (!WaitUntil(known, 20000)) {
+    if (!WaitUntil([&] { return InBootLoader() || known(); }, 20000) || InBootLoader()) {
         std::lock_guard lock(m_lock);
         ++m_report.writesFailed; // the unit went away and did not come back in time
         Progress("parameter read-back failed");
@@ -528,6 +536,7 @@ void SoakRun::Inject(Fault fault) {
             std::lock_guard lock(m_lock);
             m_bridgeUpMs = NowMs(); // it listens on at once
             m_linkSinceUp = false;
+            m_upDuringTransfer = m_device->IsTransferRunning() != 0;
         }
         m_bridge->DropConnection();
         break;
@@ -543,6 +552,7 @@ void SoakRun::Inject(Fault fault) {
         std::lock_guard lock(m_lock);
         m_bridgeUpMs = NowMs();
         m_linkSinceUp = false;
+        m_upDuringTransfer = m_device->IsTransferRunning() != 0;
         break;
     }
     case Fault::LateReply:

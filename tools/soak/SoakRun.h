@@ -82,6 +82,8 @@ private:
     bool Download();
     bool WriteParameter();
     bool TransferFirmware();
+    // Online in boot-loader mode: a failed transfer left the unit there.
+    [[nodiscard]] bool InBootLoader() const;
 
     // Waits until cond holds, for at most ms; false on time-out or stop.
     template <typename Cond>
@@ -118,6 +120,7 @@ private:
     std::mt19937 m_random;     // fault thread only
     int64_t m_bridgeUpMs = -1; // the bridge is up again: the next online is a sample
     bool m_linkSinceUp = false;
+    bool m_upDuringTransfer = false;
     bool m_everLinked = false;
     uint64_t m_offlines = 0;
     uint64_t m_transferBegins = 0;

@@ -1,6 +1,7 @@
 #include "app/DefaultFactories.h"
 
 #include "ecu/CDeviceECU.h"
+#include "ui/panels/CDialogCurrentState.h"
 
 CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
     CTurbexDlg::PageDialogFactories factories;
@@ -9,7 +10,7 @@ CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
         (void)parent;
         switch (slot) {
         case CTurbexDlg::kPanelCurrentState:
-            return nullptr;
+            return new CDialogCurrentState(parent);
         case CTurbexDlg::kPanelTrack:
             return nullptr;
         case CTurbexDlg::kPanelRpmTemp:

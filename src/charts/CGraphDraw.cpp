@@ -241,53 +241,35 @@ void CGraphDraw::SetAlternator(bool shown, float volts) {
     }
 }
 
-// Reading: "if changed" compares with both the bar's and the chart's scale,
-// so that the chart follows the parameter block even when the bar already
-// had its value (the chart starts at another scale than the bar).
 void CGraphDraw::SetEgtBarScale(int32_t value) {
-    if (!m_initialized) {
-        return;
-    }
-    value = std::clamp(value, 200, 1000);
-    bool changed = value != m_egtBarScale;
-    {
-        CMLockGuard lock(m_ringLock);
-        changed = changed || value != m_ring->scales.egt;
-        m_ring->scales.egt = value;
-    }
-    m_egtBarScale = value;
-    if (changed) {
-        Refresh(true);
-    }
+    SetScale(value, 200, 1000, &m_egtBarScale, &Scales::egt);
 }
 
 void CGraphDraw::SetRpmBarScale(int32_t value) {
-    if (!m_initialized) {
-        return;
-    }
-    value = std::clamp(value, 20000, 250000);
-    bool changed = value != m_rpmBarScale;
-    {
-        CMLockGuard lock(m_ringLock);
-        changed = changed || value != m_ring->scales.rpm;
-        m_ring->scales.rpm = value;
-    }
-    m_rpmBarScale = value;
-    if (changed) {
-        Refresh(true);
-    }
+    SetScale(value, 20000, 250000, &m_rpmBarScale, &Scales::rpm);
 }
 
 void CGraphDraw::SetPumpVoltageScale(int32_t value) {
+    SetScale(value, 100, 16300, nullptr, &Scales::pumpVoltage);
+}
+
+// Reading: "if changed" compares with both the bar's and the chart's scale,
+// so that the chart follows the parameter block even when the bar already
+// had its value (the charts start at other scales than the bars).
+void CGraphDraw::SetScale(
+    int32_t value, int32_t low, int32_t high, int32_t* bar, int32_t Scales::*chart) {
     if (!m_initialized) {
         return;
     }
-    value = std::clamp(value, 100, 16300);
-    bool changed = false;
+    value = std::clamp(value, low, high);
+    bool changed = bar != nullptr && value != *bar;
     {
         CMLockGuard lock(m_ringLock);
-        changed = value != m_ring->scales.pumpVoltage;
-        m_ring->scales.pumpVoltage = value;
+        changed = changed || value != m_ring->scales.*chart;
+        m_ring->scales.*chart = value;
+    }
+    if (bar != nullptr) {
+        *bar = value;
     }
     if (changed) {
         Refresh(true);

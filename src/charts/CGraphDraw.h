@@ -181,6 +181,9 @@ private:
     };
 
     void DoLayout();
+    // value clamped to low..high as the chart scale and, unless bar is null,
+    // as that bar's full scale; refreshes (forced) when either changes.
+    void SetScale(int32_t value, int32_t low, int32_t high, int32_t* bar, int32_t Scales::*chart);
     void DrawAll();
     void DrawGauge(const CanvasRect& rect, int64_t value, int32_t fullScale, bool celsius);
     void DrawFrame(const CanvasRect& rect);

@@ -2,12 +2,14 @@
 
 // A Qt-free canvas that records what a chart draws (fills, rectangles, pen
 // moves and lines, texts with their colour and font) instead of pixels, and
-// a host that hands out such canvases. Text metrics are simple and exact:
+// a host that hands out such canvases (or canvases of another kind, such as
+// the QImage canvas in the pixel tests). Text metrics are simple and exact:
 // the cell height of a font made from a point size is 23/20 of its character
 // height, and every code point is half a cell wide.
 
 #include "charts/ICanvas.h"
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -132,17 +134,19 @@ private:
     bool m_transparent = false;
 };
 
-// A host of a fixed size whose surfaces are recording canvases.
-class RecordingHost : public ICanvasHost {
+// A visible host of a fixed size whose surfaces are Canvas objects; it
+// counts the surfaces made and the block copies.
+template <typename Canvas>
+class SurfaceHost : public ICanvasHost {
 public:
-    explicit RecordingHost(CanvasSize hostSize)
+    explicit SurfaceHost(CanvasSize hostSize)
         : size(hostSize) {}
 
     [[nodiscard]] CanvasSize HostSize() const override { return size; }
     [[nodiscard]] CanvasRect HostRect() const override { return {0, 0, size.width, size.height}; }
     [[nodiscard]] bool HostVisible() const override { return visible; }
     [[nodiscard]] std::unique_ptr<ICanvas> CreateSurface(int32_t width, int32_t height) override {
-        auto canvas = std::make_unique<RecordingCanvas>(width, height);
+        auto canvas = std::make_unique<Canvas>(width, height);
         surface = canvas.get();
         ++surfaces;
         return canvas;
@@ -151,7 +155,9 @@ public:
 
     CanvasSize size;
     bool visible = true;
-    RecordingCanvas* surface = nullptr; // the last one made (owned by the chart)
+    Canvas* surface = nullptr; // the last one made (owned by the chart)
     int surfaces = 0;
     int copies = 0;
 };
+
+using RecordingHost = SurfaceHost<RecordingCanvas>;

@@ -3,6 +3,7 @@
 // control showing the finished surface.
 
 #include "charts/CGraphDraw.h"
+#include "charts/RecordingCanvas.h"
 #include "charts/qt/CCanvasQt.h"
 #include "charts/qt/CCanvasWidget.h"
 #include "foundation/CTextTable.h"
@@ -19,21 +20,7 @@ constexpr CanvasColor kUnlit = Rgb(240, 240, 240);
 constexpr CanvasColor kEgtColor = Rgb(53, 73, 146);
 constexpr CanvasColor kRpmColor = Rgb(82, 178, 70);
 
-// A visible host of a fixed size on QImage surfaces.
-class ImageHost : public ICanvasHost {
-public:
-    explicit ImageHost(CanvasSize hostSize)
-        : size(hostSize) {}
-    [[nodiscard]] CanvasSize HostSize() const override { return size; }
-    [[nodiscard]] CanvasRect HostRect() const override { return {0, 0, size.width, size.height}; }
-    [[nodiscard]] bool HostVisible() const override { return true; }
-    [[nodiscard]] std::unique_ptr<ICanvas> CreateSurface(int32_t width, int32_t height) override {
-        return std::make_unique<CCanvasQt>(width, height);
-    }
-    void BlockCopy(const ICanvas&) override { ++copies; }
-    CanvasSize size;
-    int copies = 0;
-};
+using ImageHost = SurfaceHost<CCanvasQt>;
 
 struct PixelChart {
     PixelChart() {

@@ -42,13 +42,13 @@ public:
     [[nodiscard]] Phase CurrentPhase() const { return m_phase; }
     // Runs finished (stopped again after a start).
     [[nodiscard]] uint32_t Runs() const { return m_runs; }
+
+private:
+    void Enter(Phase phase);
     // The throttle (%) of the running profile ms after the engine ran up.
     [[nodiscard]] double ThrottleAt(uint32_t ms) const;
     // Length of the running profile, ms.
     [[nodiscard]] uint32_t RunningMs() const;
-
-private:
-    void Enter(Phase phase);
 
     Timing m_timing;
     Phase m_phase = Phase::Rest;

@@ -54,50 +54,25 @@ TEST(DemoPilot, RunsUpAndDownTheThrottleRangeAndStartsAgain) {
         hottest = std::max(hottest, model.Values().egt);
         EXPECT_EQ(model.ErrorCode(), 0);
     });
-    const std::vector<uint8_t> oneRun = {EngineState::Ready,
-                                         EngineState::Ignition,
-                                         EngineState::Preheat,
-                                         EngineState::FuelRamp,
-                                         EngineState::Running,
-                                         EngineState::Cooling};
-    ASSERT_GE(states.size(), 1 + 2 * oneRun.size());
-    EXPECT_EQ(states[0], EngineState::Ready); // switched on at once
-    for (size_t run = 0; run < 2; ++run) {
-        for (size_t i = 0; i < oneRun.size(); ++i) {
-            EXPECT_EQ(states[run * oneRun.size() + i], oneRun[i]) << "run " << run << " step " << i;
+    // Switched on at once (ready), then two whole runs.
+    std::vector<uint8_t> twoRuns;
+    for (int run = 0; run < 2; ++run) {
+        for (uint8_t s : {EngineState::Ready,
+                          EngineState::Ignition,
+                          EngineState::Preheat,
+                          EngineState::FuelRamp,
+                          EngineState::Running,
+                          EngineState::Cooling}) {
+            twoRuns.push_back(s);
         }
     }
+    states.resize(std::max(states.size(), twoRuns.size()));
+    EXPECT_EQ(std::vector<uint8_t>(states.begin(), states.begin() + 12), twoRuns);
     EXPECT_EQ(pilot.Runs(), 2u);
     const sim::EngineTuning& tuning = model.Tuning();
     EXPECT_GE(peakRpm, tuning.maxRpm * 97 / 100);                         // full throttle reached
     EXPECT_NEAR(rpmBeforeStop, tuning.idleRpm, tuning.idleRpm * 3 / 100); // back at idle
     EXPECT_LT(hottest, tuning.maxEgt);
-}
-
-TEST(DemoPilot, ThrottleProfileRisesHoldsAndFalls) {
-    DemoPilot::Timing t;
-    t.rampUpMs = 1000;
-    t.holdMs = 500;
-    t.rampDownMs = 2000;
-    t.idleMs = 300;
-    const DemoPilot pilot(t);
-    EXPECT_EQ(pilot.RunningMs(), 3800u);
-    const struct {
-        uint32_t ms;
-        double percent;
-    } cases[] = {{0, 0},
-                 {500, 50},
-                 {999, 99.9},
-                 {1000, 100},
-                 {1499, 100},
-                 {1500, 100},
-                 {2500, 50},
-                 {3499, 0.05},
-                 {3500, 0},
-                 {3799, 0}};
-    for (const auto& c : cases) {
-        EXPECT_NEAR(pilot.ThrottleAt(c.ms), c.percent, 1e-9) << c.ms;
-    }
 }
 
 TEST(DemoPilot, WaitsForAnActuatorTestAndRecoversFromAFault) {

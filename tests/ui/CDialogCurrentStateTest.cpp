@@ -50,11 +50,13 @@ TEST(CDialogCurrentState, FrameFollowsThePageSizeAndTheChartLaysOutAgain) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return ShowsSurface(page); }));
 }
 
-TEST(CDialogCurrentState, LeftDoubleClickTogglesHold) {
+TEST(CDialogCurrentState, LeftDoubleClickTogglesHoldAndResetEmptiesTheLines) {
     CDialogCurrentState page;
     page.resize(700, 400);
     page.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
+    page.SetStateLine("Running", 0x0000FF, 12.5f);
+    page.SetAlternator(true, 13.9f);
     CLiveSample s;
     s.rpm = 50000;
     page.AddLiveSample(s);
@@ -67,6 +69,14 @@ TEST(CDialogCurrentState, LeftDoubleClickTogglesHold) {
     QTest::mouseDClick(page.Frame(), Qt::LeftButton, {}, QPoint(300, 200));
     EXPECT_FALSE(page.Graph().IsHold());
     page.AddLiveSample(s);
+    EXPECT_EQ(page.Graph().Count(), 2);
+    // Offline: the lines go, the samples stay.
+    page.Reset();
+    const CGraphDraw::StatusLines& lines = page.Graph().GetStatusLines();
+    EXPECT_EQ(lines.line1Text, "");
+    EXPECT_EQ(lines.line1Color, 0u);
+    EXPECT_EQ(lines.current, 0.0f);
+    EXPECT_FALSE(lines.alternatorShown);
     EXPECT_EQ(page.Graph().Count(), 2);
 }
 
@@ -111,28 +121,6 @@ TEST(CDialogCurrentState, ShownAgainAfterALanguageSwitchItDrawsTheNewTitles) {
         EXPECT_TRUE(QTest::qWaitFor([&] { return page.Graph().DrawCount() > draws; }));
     }
     texts.SetLanguage(language);
-}
-
-TEST(CDialogCurrentState, ResetEmptiesTheLinesAndKeepsTheSamples) {
-    CDialogCurrentState page;
-    page.resize(700, 400);
-    page.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
-    page.SetStateLine("Running", 0x0000FF, 12.5f);
-    page.SetFaultLine("Error: EGT High", 0x0000FF);
-    page.SetAlternator(true, 13.9f);
-    CLiveSample s;
-    s.rpm = 70000;
-    page.AddLiveSample(s);
-    page.Reset();
-    const CGraphDraw::StatusLines& lines = page.Graph().GetStatusLines();
-    EXPECT_EQ(lines.line1Text, "");
-    EXPECT_EQ(lines.line2Text, "");
-    EXPECT_EQ(lines.line1Color, 0u);
-    EXPECT_EQ(lines.line2Color, 0u);
-    EXPECT_EQ(lines.current, 0.0f);
-    EXPECT_FALSE(lines.alternatorShown);
-    EXPECT_EQ(page.Graph().Count(), 1);
 }
 
 // --- fed by the main window -----------------------------------------------------

@@ -5,7 +5,8 @@
 // a simulated engine that runs in a child process (--demo --run), next to the
 // same window with another page in front.
 //
-// Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
+// Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise;
+// --draw-only leaves the window out.
 
 #include "BenchReport.h"
 #include "app/CEcuViewECU.h"
@@ -238,9 +239,18 @@ void WindowCpu(pid_t engine, uint16_t port) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // --draw-only: the draw benchmarks without the window.
+    bool window = true;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--draw-only") {
+            window = false;
+            argv[i] = argv[--argc];
+            break;
+        }
+    }
     // The engine's process first, before this one has threads of its own.
     uint16_t port = 0;
-    const pid_t engine = StartEngine(&port);
+    const pid_t engine = window ? StartEngine(&port) : -1;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
@@ -269,7 +279,9 @@ int main(int argc, char** argv) {
         std::printf("at the limit of 20 full draws a second at 1920x1080: %.1f %% of one core\n",
                     20 * copy / 1e6 * 100);
     }
-    WindowCpu(engine, port);
+    if (window) {
+        WindowCpu(engine, port);
+    }
     if (engine > 0) {
         kill(engine, SIGTERM);
         waitpid(engine, nullptr, 0);

@@ -3,13 +3,8 @@
 // makes the simulated ECU receive, and the tool's own pages behind the
 // engineering unlock.
 
+#include "EcuWindowRig.h"
 #include "Fakes.h"
-#include "app/CEcuViewECU.h"
-#include "app/CTurbexDlg.h"
-#include "app/DefaultFactories.h"
-#include "sim/SimEcuSystem.h"
-#include "sim/TcpBridge.h"
-#include "support/NoPorts.h"
 #include "ui/CTabCtrl.h"
 #include "ui/dialogs/CDialogPassword.h"
 #include "ui/panels/CDialogKvrw.h"
@@ -23,46 +18,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-struct EcuWindowRig {
-    explicit EcuWindowRig(const sim::SimEcuConfig& config,
-                          uint16_t langId = 0x0409,
-                          bool withPages = false)
-        : system(config) {
-        EXPECT_TRUE(bridge.Start());
-        CTurbexDlg::Setup setup;
-        CDeviceBase::Options options;
-        options.socketPort = bridge.GetPort();
-        options.hidPort = &dongles;
-        options.serialPorts = &noSerial;
-        setup.device = std::make_unique<CDeviceBase>(options);
-        auto view = std::make_unique<CEcuViewECU>();
-        ecu = view.get();
-        if (withPages) {
-            setup.factories = DefaultFactories(view->Ecu());
-        }
-        setup.ecu = std::move(view);
-        setup.systemLangId = langId;
-        window = std::make_unique<CTurbexDlg>(std::move(setup));
-    }
-    std::string Text(int32_t id) const { return window->GetDlgItemText(id).toStdString(); }
-    std::vector<std::vector<uint8_t>> Commands() {
-        std::vector<std::vector<uint8_t>> out;
-        system.bus.WithLock([&] {
-            for (const auto& e : system.ecu.Log().To(1)) {
-                out.push_back(e.bytes);
-            }
-        });
-        return out;
-    }
-
-    sim::SimEcuSystem system;
-    sim::TcpBridge bridge{system.bus, 0};
-    sim::HidDongleSet dongles;
-    NoSerialPorts noSerial;
-    CEcuViewECU* ecu = nullptr;
-    std::unique_ptr<CTurbexDlg> window;
-};
 
 sim::SimEcuConfig Config(bool block, int8_t radioMode = 0) {
     sim::SimEcuConfig c;
@@ -115,7 +70,7 @@ TEST(MainWindowOnTheSimulatedEcu, UnlockAddsTheEngineeringAndSimulatorPagesFedBy
         password.Control<QPushButton>(CDialogPassword::kIdOk)->click();
         return d.result();
     };
-    EcuWindowRig rig(Config(true, 3), 0x0804, true); // opens in Chinese
+    EcuWindowRig rig(Config(true, 3), /*withPages=*/true, {}, 0x0804); // opens in Chinese
     rig.window->show();
     CTabCtrl* tab = rig.window->Tab();
     ASSERT_EQ(tab->GetItemCount(), 4);

@@ -1,6 +1,8 @@
 #include "app/DefaultFactories.h"
 
 #include "ecu/CDeviceECU.h"
+#include "ui/panels/CDialogPump.h"
+#include "ui/panels/CDialogRpmTemp.h"
 
 CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
     CTurbexDlg::PageDialogFactories factories;
@@ -13,9 +15,9 @@ CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
         case CTurbexDlg::kPanelTrack:
             return nullptr;
         case CTurbexDlg::kPanelRpmTemp:
-            return nullptr;
+            return new CDialogRpmTemp(parent);
         case CTurbexDlg::kPanelPump:
-            return nullptr;
+            return new CDialogPump(parent);
         case CTurbexDlg::kPanelKvrw:
             return nullptr;
         case CTurbexDlg::kPanelSimulate:

@@ -1,0 +1,75 @@
+#include "ui/panels/CDialogPump.h"
+
+#include "charts/CGraphPump.h"
+#include "ui/panels/PageFileSave.h"
+
+#include <QPushButton>
+
+CDialogPump::CDialogPump(QWidget* parent)
+    : CChartPage(parent, 480, 348, QRect(7, 21, 466, 320), kChartFrame) {
+    auto* clear = new QPushButton(QStringLiteral("清除记录"), this);
+    clear->setGeometry(DluRect(7, 7, 50, 12));
+    clear->setAutoDefault(false);
+    RegisterControl(kClearButton, clear);
+    connect(clear, &QPushButton::clicked, this, &CDialogPump::OnClear);
+
+    auto* save = new QPushButton(QStringLiteral("保存数据"), this);
+    save->setGeometry(DluRect(75, 7, 50, 12));
+    save->setAutoDefault(false);
+    RegisterControl(kSaveButton, save);
+    connect(save, &QPushButton::clicked, this, &CDialogPump::OnSave);
+}
+
+void CDialogPump::AddSample(int32_t state, int32_t rpm, uint16_t pumpVoltage) {
+    (void)m_recorder.AddSample(state, rpm, pumpVoltage); // the timer redraws
+}
+
+void CDialogPump::OnClear() {
+    m_recorder.Clear();
+}
+
+void CDialogPump::OnSave() {
+    const std::string bytes = m_recorder.CsvBytes();
+    if (bytes.empty()) {
+        (void)UiServices().MessageBox(this,
+                                      QStringLiteral("没有数据！"),
+                                      QString(),
+                                      IUiServices::kOk | IUiServices::kIconWarning);
+        return;
+    }
+    FileDialogSpec spec;
+    spec.title = QStringLiteral("Select File");
+    spec.defaultExtension = QStringLiteral(".csv");
+    spec.fileName = QString::fromUtf8(kCsvFileName);
+    spec.filter = "pump_rpm (*.csv)|*.csv||";
+    spec.promptOverwrite = true;
+    if (SaveToChosenFile(this, spec, bytes)) {
+        (void)UiServices().MessageBox(this,
+                                      QStringLiteral("保存成功"),
+                                      QString(),
+                                      IUiServices::kOk | IUiServices::kIconInformation);
+    }
+}
+
+void CDialogPump::OnTimer(uint32_t id) {
+    if (id != kRecordTimer) {
+        return;
+    }
+    m_recorder.Tick();
+    (void)Redraw();
+}
+
+void CDialogPump::Draw(ICanvas& canvas) {
+    m_recorder.Read([&canvas](const CPumpSamples& samples) { CGraphPump::Draw(canvas, samples); });
+}
+
+void CDialogPump::showEvent(QShowEvent* event) {
+    CChartPage::showEvent(event);
+    m_recorder.Shown();
+    SetTimer(kRecordTimer, kRecordTimerMs);
+}
+
+void CDialogPump::hideEvent(QHideEvent* event) {
+    KillTimer(kRecordTimer);
+    CChartPage::hideEvent(event);
+}

@@ -1,0 +1,136 @@
+// The "RPM for BLDC Pump" page on its own: the recording countdown on its
+// 20 ms timer (stepped by calling the handler), the redraws, clearing and the
+// pump_rpm.csv export.
+
+#include "ui/panels/CDialogPump.h"
+#include "PageServices.h"
+#include "charts/CGraphPump.h"
+#include "charts/qt/CCanvasWidget.h"
+
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int32_t kStop = 0;
+constexpr int32_t kRun = 2;
+
+struct ShownPage {
+    CDialogPump page;
+    ShownPage() {
+        page.resize(800, 560);
+        page.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&page));
+    }
+    void Tick() { page.OnTimer(CDialogPump::kRecordTimer); }
+    qint64 ShownKey() const { return page.Chart()->Shown().cacheKey(); }
+};
+
+TEST(CDialogPump, TheTimerRunsOnlyWhileThePageIsShown) {
+    CDialogPump page;
+    EXPECT_EQ(page.GetDlgItemText(CDialogPump::kClearButton), "清除记录");
+    EXPECT_EQ(page.GetDlgItemText(CDialogPump::kSaveButton), "保存数据");
+    EXPECT_FALSE(page.HasTimer(CDialogPump::kRecordTimer));
+    page.show();
+    EXPECT_TRUE(page.HasTimer(CDialogPump::kRecordTimer));
+    page.hide();
+    EXPECT_FALSE(page.HasTimer(CDialogPump::kRecordTimer));
+}
+
+TEST(CDialogPump, RecordsSeventyFiveTicksAfterThePumpStopsAndRedrawsEachTick) {
+    ShownPage p;
+    p.page.AddSample(kRun, 21000, 1150);
+    for (int32_t tick = 0; tick < CPumpRecorder::kRecordingTicks; ++tick) {
+        p.page.AddSample(kStop, 0, 0);
+        const qint64 key = p.ShownKey();
+        p.Tick();
+        ASSERT_NE(p.ShownKey(), key) << tick;
+    }
+    p.page.AddSample(kStop, 0, 0);
+    EXPECT_EQ(p.page.Recorder().Count(), 1 + CPumpRecorder::kRecordingTicks);
+}
+
+TEST(CDialogPump, WhileHiddenTheCountdownDoesNotRunDown) {
+    ShownPage p;
+    p.page.AddSample(kRun, 21000, 1150);
+    p.page.hide();
+    // No timer while hidden: a stopped pump keeps being recorded.
+    for (int32_t i = 0; i < 200; ++i) {
+        p.page.AddSample(kStop, 0, 0);
+    }
+    EXPECT_EQ(p.page.Recorder().Count(), 201);
+    EXPECT_EQ(p.page.Recorder().Countdown(), CPumpRecorder::kRecordingTicks);
+    // Shown again: the recording waits for a running pump.
+    p.page.show();
+    p.page.AddSample(kStop, 0, 0);
+    EXPECT_EQ(p.page.Recorder().Count(), 201);
+}
+
+TEST(CDialogPump, TheFrameShowsTheNewestSampleAtTheRightEdge) {
+    ShownPage p;
+    p.page.AddSample(kRun, 1000, 100);
+    p.Tick();
+    const qint64 one = p.ShownKey();
+    p.page.AddSample(kRun, 1000, 100);
+    p.Tick();
+    EXPECT_NE(p.ShownKey(), one);
+    const QImage& shown = p.page.Chart()->Shown();
+    const PumpLayout l = PumpLayout::For({shown.width(), shown.height()});
+    // Both at 1000 of 1100: the RPM curve (drawn last) from the right edge.
+    EXPECT_EQ(shown.pixel(l.plotRight - 2, l.RpmY(1000, 1100)), qRgb(118, 36, 255));
+    // The frame follows the page's size.
+    const QSize before = p.page.Chart()->size();
+    p.page.resize(700, 500);
+    EXPECT_EQ(p.page.Chart()->size(), before - QSize(100, 60));
+}
+
+TEST(CDialogPump, ClearEmptiesTheRecordingAndResetsTheAxes) {
+    ShownPage p;
+    p.page.AddSample(kRun, 30000, 1205);
+    p.page.Control<QPushButton>(CDialogPump::kClearButton)->click();
+    EXPECT_EQ(p.page.Recorder().Count(), 0);
+    p.page.Recorder().Read([](const CPumpSamples& s) {
+        EXPECT_EQ(s.RpmMaximum(), 300);
+        EXPECT_EQ(s.VoltageMaximum(), 100);
+    });
+}
+
+TEST(CDialogPump, SaveSaysNoDataOrWritesTheRecordingAndConfirms) {
+    PageServices services;
+    ShownPage p;
+    services.savePath = services.Path("pump_rpm.csv");
+    p.page.Control<QPushButton>(CDialogPump::kSaveButton)->click();
+    ASSERT_EQ(services.boxes.size(), 1u);
+    EXPECT_EQ(services.boxes[0].text, "没有数据！");
+    EXPECT_TRUE(services.saveDialogs.empty());
+    EXPECT_EQ(PageServices::Read(services.savePath), "<missing>");
+
+    p.page.AddSample(kRun, 21500, 1205);
+    p.page.AddSample(kStop, 120, 7);
+    PageServices::Write(services.savePath, "older");
+    p.page.OnSave();
+    ASSERT_EQ(services.saveDialogs.size(), 1u);
+    EXPECT_EQ(services.saveDialogs[0].fileName, "pump_rpm.csv");
+    EXPECT_EQ(services.saveDialogs[0].filter, "pump_rpm (*.csv)|*.csv||");
+    EXPECT_EQ(services.saveDialogs[0].title, "Select File");
+    EXPECT_TRUE(services.saveDialogs[0].promptOverwrite);
+    EXPECT_EQ(PageServices::Read(services.savePath), "21500,12.05\r\n120,0.07\r\n");
+    ASSERT_EQ(services.boxes.size(), 2u);
+    EXPECT_EQ(services.boxes[1].text, "保存成功");
+
+    // A file that cannot be written is reported, not confirmed.
+    services.savePath = services.Path("missing-folder/pump_rpm.csv");
+    p.page.OnSave();
+    ASSERT_EQ(services.boxes.size(), 3u);
+    EXPECT_EQ(services.boxes[2].type & 0xF0, IUiServices::kIconError);
+}
+
+TEST(CDialogPump, EscapeDoesNotCloseThePage) {
+    ShownPage p;
+    QTest::keyClick(&p.page, Qt::Key_Escape);
+    EXPECT_TRUE(p.page.isVisible());
+}
+
+} // namespace

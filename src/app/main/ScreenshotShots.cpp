@@ -1,6 +1,9 @@
 #include "app/main/ScreenshotShots.h"
 
 #include "app/CTurbexDlg.h"
+#include "ui/CTabCtrl.h"
+#include "ui/panels/CDialogPump.h"
+#include "ui/panels/CDialogRpmTemp.h"
 
 #include <QTimer>
 
@@ -24,12 +27,81 @@ void WhenReady(QObject* context,
     timer->start(100);
 }
 
+namespace {
+
+// A page of the tab strip, selected as the user selects it.
+void SelectPage(CTurbexDlg& window, int32_t slot) {
+    (void)window.Tab()->SetCurSel(slot);
+    window.OnTabChange(slot);
+}
+
+int32_t FilledBins(const CDialogRpmTemp& page) {
+    int32_t filled = 0;
+    for (const RpmTempBin& bin : page.Bins().Bins()) {
+        filled += bin.egt != 0 ? 1 : 0;
+    }
+    return filled;
+}
+
+} // namespace
+
 std::vector<ScreenshotShot> ScreenshotShots() {
     std::vector<ScreenshotShot> shots;
     // The main window as it opens: the status panel and the first page.
     shots.push_back({"main", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
                          window.OnTabChange(CTurbexDlg::kPanelCurrentState);
                          done(window.grab());
+                     }});
+    // The RPM-vs-EGT page once a running engine has stopped adding bins (it
+    // fills them while its RPM changes, so a steady engine shows one point);
+    // an engine at rest adds none: then the empty chart.
+    shots.push_back({"rpm_temp", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
+                         SelectPage(window, CTurbexDlg::kPanelRpmTemp);
+                         auto* page =
+                             dynamic_cast<CDialogRpmTemp*>(window.Panel(CTurbexDlg::kPanelRpmTemp));
+                         if (page == nullptr) {
+                             done(window.grab());
+                             return;
+                         }
+                         struct Progress {
+                             int waited = 0, filled = 0, steadyFor = 0;
+                         };
+                         auto progress = std::make_shared<Progress>();
+                         WhenReady(
+                             &window,
+                             [page, progress] {
+                                 progress->waited += 100;
+                                 const int32_t filled = FilledBins(*page);
+                                 progress->steadyFor =
+                                     filled == progress->filled ? progress->steadyFor + 100 : 0;
+                                 progress->filled = filled;
+                                 const bool atRest =
+                                     progress->waited >= 2000 && page->Bins().Last().rpm == 0;
+                                 return atRest || (filled >= 1 && progress->steadyFor >= 1500);
+                             },
+                             30000,
+                             [&window, done](bool) { done(window.grab()); });
+                     }});
+    // The pump page after a few seconds of recording a running pump (at
+    // once when no pump runs).
+    shots.push_back({"pump", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
+                         SelectPage(window, CTurbexDlg::kPanelPump);
+                         auto* page =
+                             dynamic_cast<CDialogPump*>(window.Panel(CTurbexDlg::kPanelPump));
+                         if (page == nullptr) {
+                             done(window.grab());
+                             return;
+                         }
+                         auto waited = std::make_shared<int>(0);
+                         WhenReady(
+                             &window,
+                             [page, waited] {
+                                 *waited += 100;
+                                 const int32_t count = page->Recorder().Count();
+                                 return count >= 40 || (*waited >= 2000 && count == 0);
+                             },
+                             10000,
+                             [&window, done](bool) { done(window.grab()); });
                      }});
     return shots;
 }

@@ -30,6 +30,11 @@ int32_t CPumpRecorder::Count() const {
     return m_samples.Count();
 }
 
+uint64_t CPumpRecorder::Changes() const {
+    CMLockGuard guard(m_lock);
+    return m_samples.Changes();
+}
+
 void CPumpRecorder::Read(const std::function<void(const CPumpSamples&)>& reader) const {
     CMLockGuard guard(m_lock);
     reader(m_samples);

@@ -35,6 +35,8 @@ public:
 
     void Clear();
     [[nodiscard]] int32_t Count() const;
+    // CPumpSamples::Changes of the store.
+    [[nodiscard]] uint64_t Changes() const;
     // Calls reader with the samples, under the lock.
     void Read(const std::function<void(const CPumpSamples&)>& reader) const;
 

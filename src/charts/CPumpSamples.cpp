@@ -17,6 +17,7 @@ CPumpSamples::CPumpSamples()
     : m_ring(static_cast<size_t>(kCapacity)) {}
 
 void CPumpSamples::Append(const PumpSample& sample) {
+    ++m_changes;
     m_rpmMaximum = std::max(m_rpmMaximum, WithHeadroom(sample.rpm));
     m_voltageMaximum = std::max(m_voltageMaximum, WithHeadroom(sample.centivolts));
     if (m_count == kCapacity) {
@@ -29,6 +30,7 @@ void CPumpSamples::Append(const PumpSample& sample) {
 }
 
 void CPumpSamples::Clear() {
+    ++m_changes;
     m_first = 0;
     m_count = 0;
     m_rpmMaximum = kInitialRpmMaximum;

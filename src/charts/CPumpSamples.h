@@ -34,6 +34,8 @@ public:
     [[nodiscard]] const PumpSample& At(int32_t i) const;
     [[nodiscard]] int32_t RpmMaximum() const { return m_rpmMaximum; }
     [[nodiscard]] int32_t VoltageMaximum() const { return m_voltageMaximum; }
+    // Counts the appends and clears: equal counts mean equal contents.
+    [[nodiscard]] uint64_t Changes() const { return m_changes; }
 
 private:
     // A ring: the same order as moving every sample down one place when the
@@ -43,4 +45,5 @@ private:
     int32_t m_count = 0;
     int32_t m_rpmMaximum = kInitialRpmMaximum;
     int32_t m_voltageMaximum = kInitialVoltageMaximum;
+    uint64_t m_changes = 0;
 };

@@ -12,7 +12,9 @@ constexpr int32_t kRun = 2;
 TEST(CPumpRecorder, KeepsRecordingForSeventyFiveTicksAfterThePumpStops) {
     CPumpRecorder r;
     EXPECT_FALSE(r.AddSample(kStop, 0, 0)); // not recording yet
+    EXPECT_EQ(r.Changes(), 0u);
     EXPECT_TRUE(r.AddSample(kRun, 5000, 1200));
+    EXPECT_EQ(r.Changes(), 1u);
     for (int32_t tick = 0; tick < CPumpRecorder::kRecordingTicks; ++tick) {
         EXPECT_TRUE(r.AddSample(kStop, 100, 10)) << tick;
         r.Tick();
@@ -71,8 +73,10 @@ TEST(CPumpRecorder, AxisMaximaGrowToTenPercentAboveAndNeverShrinkUntilCleared) {
             EXPECT_EQ(samples.VoltageMaximum(), s.voltMax) << s.centivolts;
         });
     }
+    const uint64_t changes = r.Changes();
     r.Clear();
     EXPECT_EQ(r.Count(), 0);
+    EXPECT_NE(r.Changes(), changes); // a redraw shows the empty store
     r.Read([](const CPumpSamples& s) {
         EXPECT_EQ(s.RpmMaximum(), 300);
         EXPECT_EQ(s.VoltageMaximum(), 100);

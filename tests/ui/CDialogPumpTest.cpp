@@ -39,17 +39,31 @@ TEST(CDialogPump, TheTimerRunsOnlyWhileThePageIsShown) {
     EXPECT_FALSE(page.HasTimer(CDialogPump::kRecordTimer));
 }
 
-TEST(CDialogPump, RecordsSeventyFiveTicksAfterThePumpStopsAndRedrawsEachTick) {
+TEST(CDialogPump, RecordsSeventyFiveTicksAfterThePumpStopsAndRedrawsWhatChanged) {
     ShownPage p;
     p.page.AddSample(kRun, 21000, 1150);
     for (int32_t tick = 0; tick < CPumpRecorder::kRecordingTicks; ++tick) {
         p.page.AddSample(kStop, 0, 0);
         const qint64 key = p.ShownKey();
         p.Tick();
-        ASSERT_NE(p.ShownKey(), key) << tick;
+        ASSERT_NE(p.ShownKey(), key) << tick; // a new sample: drawn
     }
     p.page.AddSample(kStop, 0, 0);
     EXPECT_EQ(p.page.Recorder().Count(), 1 + CPumpRecorder::kRecordingTicks);
+
+    // Ticks that bring nothing new draw nothing; a clear or a new size does.
+    qint64 key = p.ShownKey();
+    p.Tick();
+    p.Tick();
+    EXPECT_EQ(p.ShownKey(), key);
+    p.page.OnClear();
+    p.Tick();
+    EXPECT_NE(p.ShownKey(), key);
+    key = p.ShownKey();
+    p.page.resize(p.page.size() + QSize(8, 8));
+    p.Tick();
+    EXPECT_NE(p.ShownKey(), key);
+    EXPECT_EQ(p.page.Chart()->Shown().size(), p.page.Chart()->size());
 }
 
 TEST(CDialogPump, WhileHiddenTheCountdownDoesNotRunDown) {

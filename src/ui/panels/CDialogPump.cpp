@@ -56,11 +56,21 @@ void CDialogPump::OnTimer(uint32_t id) {
         return;
     }
     m_recorder.Tick();
-    (void)Redraw();
+    if (m_recorder.Changes() != m_drawnChanges) {
+        (void)Redraw();
+    }
 }
 
 void CDialogPump::Draw(ICanvas& canvas) {
-    m_recorder.Read([&canvas](const CPumpSamples& samples) { CGraphPump::Draw(canvas, samples); });
+    m_recorder.Read([this, &canvas](const CPumpSamples& samples) {
+        CGraphPump::Draw(canvas, samples);
+        m_drawnChanges = samples.Changes();
+    });
+}
+
+void CDialogPump::resizeEvent(QResizeEvent* event) {
+    CChartPage::resizeEvent(event); // a new, blank surface
+    m_drawnChanges = kNothingDrawn;
 }
 
 void CDialogPump::showEvent(QShowEvent* event) {

@@ -141,10 +141,12 @@ TEST(CDialogPump, SaveSaysNoDataOrWritesTheRecordingAndConfirms) {
     EXPECT_EQ(services.boxes[2].type & 0xF0, IUiServices::kIconError);
 }
 
-TEST(CDialogPump, EscapeDoesNotCloseThePage) {
+TEST(CDialogPump, EscapeAndCloseRequestsDoNotCloseThePage) {
     ShownPage p;
     QTest::keyClick(&p.page, Qt::Key_Escape);
+    EXPECT_FALSE(p.page.close());
     EXPECT_TRUE(p.page.isVisible());
+    EXPECT_TRUE(p.page.HasTimer(CDialogPump::kRecordTimer));
 }
 
 } // namespace

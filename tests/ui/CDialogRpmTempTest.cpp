@@ -151,9 +151,11 @@ TEST(CDialogRpmTemp, SaveFailuresAreShownAndWithoutARangeNothingHappens) {
     EXPECT_EQ(PageServices::Read(services.savePath), "<missing>");
 }
 
-TEST(CDialogRpmTemp, EscapeDoesNotCloseThePage) {
+TEST(CDialogRpmTemp, EscapeAndCloseRequestsDoNotCloseThePage) {
     ShownPage p;
     QTest::keyClick(&p.page, Qt::Key_Escape);
+    EXPECT_TRUE(p.page.isVisible());
+    EXPECT_FALSE(p.page.close());
     EXPECT_TRUE(p.page.isVisible());
 }
 

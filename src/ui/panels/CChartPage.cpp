@@ -2,6 +2,7 @@
 
 #include "charts/qt/CCanvasWidget.h"
 
+#include <QCloseEvent>
 #include <QResizeEvent>
 
 #include <algorithm>
@@ -32,4 +33,8 @@ void CChartPage::resizeEvent(QResizeEvent* event) {
         std::max(0, m_frameAtTemplate.height() + event->size().height() - m_templateSize.height());
     m_chart->setGeometry(m_frameAtTemplate.x(), m_frameAtTemplate.y(), width, height);
     m_presenter.Relayout();
+}
+
+void CChartPage::closeEvent(QCloseEvent* event) {
+    event->ignore(); // the tab strip shows and hides pages; they are not closed
 }

@@ -37,6 +37,7 @@ protected:
     virtual void Draw(ICanvas& canvas) = 0;
 
     void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void reject() override {}
 
 private:

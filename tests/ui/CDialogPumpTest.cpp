@@ -17,15 +17,8 @@ namespace {
 constexpr int32_t kStop = 0;
 constexpr int32_t kRun = 2;
 
-struct ShownPage {
-    CDialogPump page;
-    ShownPage() {
-        page.resize(800, 560);
-        page.show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&page));
-    }
+struct ShownPumpPage : ShownPage<CDialogPump> {
     void Tick() { page.OnTimer(CDialogPump::kRecordTimer); }
-    qint64 ShownKey() const { return page.Chart()->Shown().cacheKey(); }
 };
 
 TEST(CDialogPump, TheTimerRunsOnlyWhileThePageIsShown) {
@@ -40,7 +33,7 @@ TEST(CDialogPump, TheTimerRunsOnlyWhileThePageIsShown) {
 }
 
 TEST(CDialogPump, RecordsSeventyFiveTicksAfterThePumpStopsAndRedrawsWhatChanged) {
-    ShownPage p;
+    ShownPumpPage p;
     p.page.AddSample(kRun, 21000, 1150);
     for (int32_t tick = 0; tick < CPumpRecorder::kRecordingTicks; ++tick) {
         p.page.AddSample(kStop, 0, 0);
@@ -67,7 +60,7 @@ TEST(CDialogPump, RecordsSeventyFiveTicksAfterThePumpStopsAndRedrawsWhatChanged)
 }
 
 TEST(CDialogPump, WhileHiddenTheCountdownDoesNotRunDown) {
-    ShownPage p;
+    ShownPumpPage p;
     p.page.AddSample(kRun, 21000, 1150);
     p.page.hide();
     // No timer while hidden: a stopped pump keeps being recorded.
@@ -83,7 +76,7 @@ TEST(CDialogPump, WhileHiddenTheCountdownDoesNotRunDown) {
 }
 
 TEST(CDialogPump, TheFrameShowsTheNewestSampleAtTheRightEdge) {
-    ShownPage p;
+    ShownPumpPage p;
     p.page.AddSample(kRun, 1000, 100);
     p.Tick();
     const qint64 one = p.ShownKey();
@@ -101,7 +94,7 @@ TEST(CDialogPump, TheFrameShowsTheNewestSampleAtTheRightEdge) {
 }
 
 TEST(CDialogPump, ClearEmptiesTheRecordingAndResetsTheAxes) {
-    ShownPage p;
+    ShownPumpPage p;
     p.page.AddSample(kRun, 30000, 1205);
     p.page.Control<QPushButton>(CDialogPump::kClearButton)->click();
     EXPECT_EQ(p.page.Recorder().Count(), 0);
@@ -113,7 +106,7 @@ TEST(CDialogPump, ClearEmptiesTheRecordingAndResetsTheAxes) {
 
 TEST(CDialogPump, SaveSaysNoDataOrWritesTheRecordingAndConfirms) {
     PageServices services;
-    ShownPage p;
+    ShownPumpPage p;
     services.savePath = services.Path("pump_rpm.csv");
     p.page.Control<QPushButton>(CDialogPump::kSaveButton)->click();
     ASSERT_EQ(services.boxes.size(), 1u);
@@ -142,7 +135,7 @@ TEST(CDialogPump, SaveSaysNoDataOrWritesTheRecordingAndConfirms) {
 }
 
 TEST(CDialogPump, EscapeAndCloseRequestsDoNotCloseThePage) {
-    ShownPage p;
+    ShownPumpPage p;
     QTest::keyClick(&p.page, Qt::Key_Escape);
     EXPECT_FALSE(p.page.close());
     EXPECT_TRUE(p.page.isVisible());

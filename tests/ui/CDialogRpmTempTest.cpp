@@ -14,17 +14,7 @@
 
 namespace {
 
-struct ShownPage {
-    CDialogRpmTemp page;
-    ShownPage() {
-        page.resize(800, 560);
-        page.show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&page));
-    }
-    // Changes with every copy of a newly drawn surface to the frame.
-    qint64 ShownKey() const { return page.Chart()->Shown().cacheKey(); }
-    QPushButton* Button(int32_t id) const { return page.Control<QPushButton>(id); }
-};
+using ShownRpmPage = ShownPage<CDialogRpmTemp>;
 
 TEST(CDialogRpmTemp, ControlsAsBuilt) {
     CDialogRpmTemp page;
@@ -55,7 +45,7 @@ TEST(CDialogRpmTemp, TakesThePumpVoltageInHundredthsAndKeepsThousandths) {
 }
 
 TEST(CDialogRpmTemp, RedrawsOnlyWhenABinOrTheThrustScaleChanges) {
-    ShownPage p;
+    ShownRpmPage p;
     p.page.SetRange(40000, 60000);
     qint64 key = p.ShownKey();
     p.page.AddSample(45500, 610, 345, 2.5f);
@@ -87,7 +77,7 @@ TEST(CDialogRpmTemp, RedrawsOnlyWhenABinOrTheThrustScaleChanges) {
 }
 
 TEST(CDialogRpmTemp, TheFrameShowsTheCurves) {
-    ShownPage p;
+    ShownRpmPage p;
     p.page.SetRange(40000, 60000);
     p.page.AddSample(42000, 900, 600, 0.0f); // 6.00 V
     p.page.AddSample(46000, 900, 600, 0.0f);
@@ -152,7 +142,7 @@ TEST(CDialogRpmTemp, SaveFailuresAreShownAndWithoutARangeNothingHappens) {
 }
 
 TEST(CDialogRpmTemp, EscapeAndCloseRequestsDoNotCloseThePage) {
-    ShownPage p;
+    ShownRpmPage p;
     QTest::keyClick(&p.page, Qt::Key_Escape);
     EXPECT_TRUE(p.page.isVisible());
     EXPECT_FALSE(p.page.close());

@@ -1,19 +1,34 @@
 #pragma once
 
-// The services seam for the chart pages' tests: answers like
-// ScriptedUiServices and also keeps what each file dialog was asked for, and
-// a scratch folder for the files the pages write.
+// For the chart pages' tests: a page shown on its own, and the services seam
+// answering like ScriptedUiServices that also keeps what each file dialog was
+// asked for, with a scratch folder for the files the pages write.
 
 #include "Fakes.h"
+#include "charts/qt/CCanvasWidget.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+// A chart page shown on its own (800 x 560).
+template <typename Page>
+struct ShownPage {
+    Page page;
+    ShownPage() {
+        page.resize(800, 560);
+        page.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&page));
+    }
+    // Changes with every copy of a newly drawn surface to the frame.
+    qint64 ShownKey() const { return page.Chart()->Shown().cacheKey(); }
+};
 
 class PageServices : public ScriptedUiServices {
 public:

@@ -29,10 +29,31 @@ void WhenReady(QObject* context,
 
 namespace {
 
-// A page of the tab strip, selected as the user selects it.
-void SelectPage(CTurbexDlg& window, int32_t slot) {
+// Selects the page of slot as the user does, then grabs the window once
+// ready(page, ms waited) holds or after timeoutMs (at once when the slot has
+// no page of that kind).
+template <typename Page>
+void ShootPage(CTurbexDlg& window,
+               int32_t slot,
+               int timeoutMs,
+               std::function<bool(Page&, int waitedMs)> ready,
+               std::function<void(const QPixmap&)> done) {
     (void)window.Tab()->SetCurSel(slot);
     window.OnTabChange(slot);
+    auto* page = dynamic_cast<Page*>(window.Panel(slot));
+    if (page == nullptr) {
+        done(window.grab());
+        return;
+    }
+    auto waited = std::make_shared<int>(0);
+    WhenReady(
+        &window,
+        [page, waited, ready] {
+            *waited += 100;
+            return ready(*page, *waited);
+        },
+        timeoutMs,
+        [&window, done](bool) { done(window.grab()); });
 }
 
 int32_t FilledBins(const CDialogRpmTemp& page) {
@@ -56,52 +77,37 @@ std::vector<ScreenshotShot> ScreenshotShots() {
     // fills them while its RPM changes, so a steady engine shows one point);
     // an engine at rest adds none: then the empty chart.
     shots.push_back({"rpm_temp", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
-                         SelectPage(window, CTurbexDlg::kPanelRpmTemp);
-                         auto* page =
-                             dynamic_cast<CDialogRpmTemp*>(window.Panel(CTurbexDlg::kPanelRpmTemp));
-                         if (page == nullptr) {
-                             done(window.grab());
-                             return;
-                         }
                          struct Progress {
-                             int waited = 0, filled = 0, steadyFor = 0;
+                             int32_t filled = 0;
+                             int steadyFor = 0;
                          };
                          auto progress = std::make_shared<Progress>();
-                         WhenReady(
-                             &window,
-                             [page, progress] {
-                                 progress->waited += 100;
-                                 const int32_t filled = FilledBins(*page);
+                         ShootPage<CDialogRpmTemp>(
+                             window,
+                             CTurbexDlg::kPanelRpmTemp,
+                             30000,
+                             [progress](CDialogRpmTemp& page, int waited) {
+                                 const int32_t filled = FilledBins(page);
                                  progress->steadyFor =
                                      filled == progress->filled ? progress->steadyFor + 100 : 0;
                                  progress->filled = filled;
-                                 const bool atRest =
-                                     progress->waited >= 2000 && page->Bins().Last().rpm == 0;
+                                 const bool atRest = waited >= 2000 && page.Bins().Last().rpm == 0;
                                  return atRest || (filled >= 1 && progress->steadyFor >= 1500);
                              },
-                             30000,
-                             [&window, done](bool) { done(window.grab()); });
+                             done);
                      }});
     // The pump page after a few seconds of recording a running pump (at
     // once when no pump runs).
     shots.push_back({"pump", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
-                         SelectPage(window, CTurbexDlg::kPanelPump);
-                         auto* page =
-                             dynamic_cast<CDialogPump*>(window.Panel(CTurbexDlg::kPanelPump));
-                         if (page == nullptr) {
-                             done(window.grab());
-                             return;
-                         }
-                         auto waited = std::make_shared<int>(0);
-                         WhenReady(
-                             &window,
-                             [page, waited] {
-                                 *waited += 100;
-                                 const int32_t count = page->Recorder().Count();
-                                 return count >= 40 || (*waited >= 2000 && count == 0);
-                             },
+                         ShootPage<CDialogPump>(
+                             window,
+                             CTurbexDlg::kPanelPump,
                              10000,
-                             [&window, done](bool) { done(window.grab()); });
+                             [](CDialogPump& page, int waited) {
+                                 const int32_t count = page.Recorder().Count();
+                                 return count >= 40 || (waited >= 2000 && count == 0);
+                             },
+                             done);
                      }});
     return shots;
 }

@@ -3,6 +3,7 @@
 #include "charts/qt/CCanvasWidget.h"
 
 #include <QCloseEvent>
+#include <QPushButton>
 #include <QResizeEvent>
 
 #include <algorithm>
@@ -19,6 +20,14 @@ CChartPage::CChartPage(
     RegisterControl(frameId, m_chart);
     m_presenter.Attach(m_chart);
     resize(m_templateSize);
+}
+
+QPushButton* CChartPage::AddButton(int32_t id, const QString& caption, QRect dlu) {
+    auto* button = new QPushButton(caption, this);
+    button->setGeometry(DluRect(dlu.x(), dlu.y(), dlu.width(), dlu.height()));
+    button->setAutoDefault(false);
+    RegisterControl(id, button);
+    return button;
 }
 
 bool CChartPage::Redraw() {

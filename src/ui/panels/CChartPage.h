@@ -7,6 +7,7 @@
 
 class CCanvasWidget;
 class ICanvas;
+class QPushButton;
 
 // A page of the main window's tab strip that shows one custom-drawn chart in
 // a chart frame: the frame's right and bottom edges follow the page's size
@@ -32,6 +33,9 @@ protected:
     // id frameId) sits at frameDlu, also in dialog units.
     CChartPage(
         QWidget* parent, int32_t widthDlu, int32_t heightDlu, QRect frameDlu, int32_t frameId);
+
+    // A push button of the page under id, at dlu (dialog units).
+    QPushButton* AddButton(int32_t id, const QString& caption, QRect dlu);
 
     // The whole chart onto canvas, which has the frame's size.
     virtual void Draw(ICanvas& canvas) = 0;

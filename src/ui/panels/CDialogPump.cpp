@@ -7,17 +7,14 @@
 
 CDialogPump::CDialogPump(QWidget* parent)
     : CChartPage(parent, 480, 348, QRect(7, 21, 466, 320), kChartFrame) {
-    auto* clear = new QPushButton(QStringLiteral("清除记录"), this);
-    clear->setGeometry(DluRect(7, 7, 50, 12));
-    clear->setAutoDefault(false);
-    RegisterControl(kClearButton, clear);
-    connect(clear, &QPushButton::clicked, this, &CDialogPump::OnClear);
-
-    auto* save = new QPushButton(QStringLiteral("保存数据"), this);
-    save->setGeometry(DluRect(75, 7, 50, 12));
-    save->setAutoDefault(false);
-    RegisterControl(kSaveButton, save);
-    connect(save, &QPushButton::clicked, this, &CDialogPump::OnSave);
+    connect(AddButton(kClearButton, QStringLiteral("清除记录"), QRect(7, 7, 50, 12)),
+            &QPushButton::clicked,
+            this,
+            &CDialogPump::OnClear);
+    connect(AddButton(kSaveButton, QStringLiteral("保存数据"), QRect(75, 7, 50, 12)),
+            &QPushButton::clicked,
+            this,
+            &CDialogPump::OnSave);
 }
 
 void CDialogPump::AddSample(int32_t state, int32_t rpm, uint16_t pumpVoltage) {
@@ -37,13 +34,7 @@ void CDialogPump::OnSave() {
                                       IUiServices::kOk | IUiServices::kIconWarning);
         return;
     }
-    FileDialogSpec spec;
-    spec.title = QStringLiteral("Select File");
-    spec.defaultExtension = QStringLiteral(".csv");
-    spec.fileName = QString::fromUtf8(kCsvFileName);
-    spec.filter = "pump_rpm (*.csv)|*.csv||";
-    spec.promptOverwrite = true;
-    if (SaveToChosenFile(this, spec, bytes)) {
+    if (SaveToChosenFile(this, CsvFileDialog(kCsvStem), bytes)) {
         (void)UiServices().MessageBox(this,
                                       QStringLiteral("保存成功"),
                                       QString(),

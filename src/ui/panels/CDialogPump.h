@@ -30,7 +30,7 @@ public:
     };
     static constexpr uint32_t kRecordTimer = 1;
     static constexpr uint32_t kRecordTimerMs = 20;
-    static constexpr const char* kCsvFileName = "pump_rpm.csv";
+    static constexpr const char* kCsvStem = "pump_rpm"; // the export is pump_rpm.csv
 
     explicit CDialogPump(QWidget* parent = nullptr);
 

@@ -20,17 +20,12 @@ CDialogRpmTemp::CDialogRpmTemp(QWidget* parent)
     connect(m_thrustScale, &QComboBox::activated, this, &CDialogRpmTemp::OnThrustScale);
     connect(m_thrustScale, &QComboBox::currentIndexChanged, this, &CDialogRpmTemp::OnThrustScale);
 
-    auto* save = new QPushButton(QStringLiteral("保存数据"), this);
-    save->setGeometry(DluRect(59, 3, 50, 12));
-    save->setAutoDefault(false);
-    RegisterControl(kSaveButton, save);
-    connect(save, &QPushButton::clicked, this, &CDialogRpmTemp::OnSave);
-
-    auto* report = new QPushButton(QStringLiteral("输出报告"), this);
-    report->setGeometry(DluRect(119, 3, 50, 12));
-    report->setAutoDefault(false);
-    report->setEnabled(false); // there is no report to make
-    RegisterControl(kReportButton, report);
+    connect(AddButton(kSaveButton, QStringLiteral("保存数据"), QRect(59, 3, 50, 12)),
+            &QPushButton::clicked,
+            this,
+            &CDialogRpmTemp::OnSave);
+    // There is no report to make.
+    AddButton(kReportButton, QStringLiteral("输出报告"), QRect(119, 3, 50, 12))->setEnabled(false);
 }
 
 void CDialogRpmTemp::SetRange(int32_t minimumRpm, int32_t maximumRpm) {
@@ -60,13 +55,7 @@ void CDialogRpmTemp::OnSave() {
     if (!m_bins.HasBins()) {
         return;
     }
-    FileDialogSpec spec;
-    spec.title = QStringLiteral("Select File");
-    spec.defaultExtension = QStringLiteral(".csv");
-    spec.fileName = QString::fromUtf8(kCsvFileName);
-    spec.filter = "rmp_vs_data (*.csv)|*.csv||";
-    spec.promptOverwrite = true;
-    (void)SaveToChosenFile(this, spec, m_bins.CsvBytes());
+    (void)SaveToChosenFile(this, CsvFileDialog(kCsvStem), m_bins.CsvBytes());
 }
 
 void CDialogRpmTemp::Draw(ICanvas& canvas) {

@@ -28,7 +28,7 @@ public:
         kSaveButton = 1002,
         kReportButton = 1003,
     };
-    static constexpr const char* kCsvFileName = "rmp_vs_data.csv";
+    static constexpr const char* kCsvStem = "rmp_vs_data"; // the export is rmp_vs_data.csv
 
     explicit CDialogRpmTemp(QWidget* parent = nullptr);
 

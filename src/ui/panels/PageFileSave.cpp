@@ -27,3 +27,13 @@ bool SaveToChosenFile(QWidget* parent, const FileDialogSpec& spec, const std::st
         parent, text, QString(), IUiServices::kOk | IUiServices::kIconError);
     return false;
 }
+
+FileDialogSpec CsvFileDialog(const std::string& stem) {
+    FileDialogSpec spec;
+    spec.title = QStringLiteral("Select File");
+    spec.defaultExtension = QStringLiteral(".csv");
+    spec.fileName = QString::fromStdString(stem + ".csv");
+    spec.filter = stem + " (*.csv)|*.csv||";
+    spec.promptOverwrite = true;
+    return spec;
+}

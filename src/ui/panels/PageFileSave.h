@@ -15,3 +15,7 @@ class QWidget;
 // the write failed.
 // Thread safety: user-interface thread only.
 bool SaveToChosenFile(QWidget* parent, const FileDialogSpec& spec, const std::string& bytes);
+
+// The pages' CSV file dialog: "Select File", the name stem + ".csv" proposed,
+// the filter "stem (*.csv)|*.csv||", a prompt before replacing a file.
+[[nodiscard]] FileDialogSpec CsvFileDialog(const std::string& stem);

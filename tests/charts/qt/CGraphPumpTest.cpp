@@ -2,6 +2,7 @@
 // 150..736 x 30..450, grid rows every 20 pixels, columns about every 16.
 
 #include "charts/CGraphPump.h"
+#include "PixelCount.h"
 #include "charts/qt/CCanvasQt.h"
 
 #include <gtest/gtest.h>
@@ -12,16 +13,6 @@ constexpr CanvasColor kWhite = Rgb(255, 255, 255);
 constexpr CanvasColor kBlack = Rgb(0, 0, 0);
 constexpr CanvasColor kRpm = CGraphPump::kRpmColor;
 constexpr CanvasColor kVolt = CGraphPump::kVoltageColor;
-
-int Count(const ICanvas& c, CanvasColor colour, int x0, int y0, int x1, int y1) {
-    int n = 0;
-    for (int y = y0; y < y1; ++y) {
-        for (int x = x0; x < x1; ++x) {
-            n += c.PixelAt(x, y) == colour ? 1 : 0;
-        }
-    }
-    return n;
-}
 
 // Oldest first; the tops become 1100 RPM and 2.20 V.
 CPumpSamples Samples(std::initializer_list<PumpSample> list) {
@@ -41,18 +32,18 @@ TEST(CGraphPump, TheNewestSampleIsAtTheRightEdgeFourPixelsASample) {
     EXPECT_EQ(c.PixelAt(734, 69), kVolt);
     EXPECT_EQ(c.PixelAt(734, 100), kWhite);
     // The oldest is at x 728; nothing lies further left.
-    EXPECT_EQ(Count(c, kRpm, 151, 30, 726, 450), 0);
-    EXPECT_EQ(Count(c, kVolt, 151, 30, 726, 450), 0);
+    EXPECT_EQ(CountIn(c, kRpm, 151, 30, 726, 450), 0);
+    EXPECT_EQ(CountIn(c, kVolt, 151, 30, 726, 450), 0);
     // The newest RPM is written beside the curve, in the surface's text colour.
-    EXPECT_GT(Count(c, kBlack, 737, 145, 780, 161), 10);
+    EXPECT_GT(CountIn(c, kBlack, 737, 145, 780, 161), 10);
 }
 
 TEST(CGraphPump, OneSampleIsNoCurve) {
     CCanvasQt c(800, 480);
     CGraphPump::Draw(c, Samples({{900, 150}}));
-    EXPECT_EQ(Count(c, kRpm, 150, 0, 800, 480), 0);
-    EXPECT_EQ(Count(c, kVolt, 150, 0, 800, 480), 0);
-    EXPECT_EQ(Count(c, kBlack, 737, 31, 799, 449), 0); // no RPM beside it either
+    EXPECT_EQ(CountIn(c, kRpm, 150, 0, 800, 480), 0);
+    EXPECT_EQ(CountIn(c, kVolt, 150, 0, 800, 480), 0);
+    EXPECT_EQ(CountIn(c, kBlack, 737, 31, 799, 449), 0); // no RPM beside it either
 }
 
 TEST(CGraphPump, GridLeadersAndLabels) {
@@ -69,13 +60,13 @@ TEST(CGraphPump, GridLeadersAndLabels) {
     EXPECT_EQ(c.PixelAt(40, 438), kVolt);
     EXPECT_EQ(c.PixelAt(77, 438), kWhite);
     // Its labels ("52", "0.10") are in the text colour, not the pens'.
-    EXPECT_GT(Count(c, kBlack, 80, 422, 138, 437), 10);
-    EXPECT_EQ(Count(c, kRpm, 80, 422, 138, 437), 0);
-    EXPECT_GT(Count(c, kBlack, 20, 422, 75, 437), 10);
-    EXPECT_EQ(Count(c, kVolt, 20, 422, 75, 437), 0);
+    EXPECT_GT(CountIn(c, kBlack, 80, 422, 138, 437), 10);
+    EXPECT_EQ(CountIn(c, kRpm, 80, 422, 138, 437), 0);
+    EXPECT_GT(CountIn(c, kBlack, 20, 422, 75, 437), 10);
+    EXPECT_EQ(CountIn(c, kVolt, 20, 422, 75, 437), 0);
     // The titles above the columns are coloured.
-    EXPECT_GT(Count(c, kRpm, 80, 23, 130, 39), 10);
-    EXPECT_GT(Count(c, kVolt, 20, 23, 70, 39), 10);
+    EXPECT_GT(CountIn(c, kRpm, 80, 23, 130, 39), 10);
+    EXPECT_GT(CountIn(c, kVolt, 20, 23, 70, 39), 10);
 }
 
 TEST(CGraphPump, SurfacesTooSmallForAPlotStillDraw) {

@@ -2,6 +2,7 @@
 // plot 176..750 x 66..468; 21 bins for 40000..60000 at x = 176 + j x 574 / 20.
 
 #include "charts/CGraphRpmTemp.h"
+#include "PixelCount.h"
 #include "charts/qt/CCanvasQt.h"
 
 #include <gtest/gtest.h>
@@ -13,16 +14,6 @@ constexpr CanvasColor kBlack = Rgb(0, 0, 0);
 constexpr CanvasColor kRed = Rgb(255, 0, 0);
 constexpr CanvasColor kGreen = Rgb(0, 255, 0);
 constexpr CanvasColor kBlue = Rgb(0, 0, 255);
-
-int Count(const ICanvas& c, CanvasColor colour, int x0, int y0, int x1, int y1) {
-    int n = 0;
-    for (int y = y0; y < y1; ++y) {
-        for (int x = x0; x < x1; ++x) {
-            n += c.PixelAt(x, y) == colour ? 1 : 0;
-        }
-    }
-    return n;
-}
 
 CRpmTempBins TwoFilledBins() {
     CRpmTempBins bins;
@@ -45,9 +36,9 @@ TEST(CGraphRpmTemp, CurvesRunThroughTheirBinsAndJoinAcrossEmptyOnes) {
     }
     EXPECT_NE(c.PixelAt(290, 136), kRed);
     // Nothing before the first filled bin (2, x 233) or after the last (6, x 348).
-    EXPECT_EQ(Count(c, kRed, 177, 120, 228, 146), 0);
-    EXPECT_EQ(Count(c, kRed, 354, 120, 750, 146), 0);
-    EXPECT_GT(Count(c, kRed, 233, 132, 348, 135), 100);
+    EXPECT_EQ(CountIn(c, kRed, 177, 120, 228, 146), 0);
+    EXPECT_EQ(CountIn(c, kRed, 354, 120, 750, 146), 0);
+    EXPECT_GT(CountIn(c, kRed, 233, 132, 348, 135), 100);
 }
 
 TEST(CGraphRpmTemp, ValuesBeyondTheAxesAreClampedOrLeaveThePlot) {
@@ -61,7 +52,7 @@ TEST(CGraphRpmTemp, ValuesBeyondTheAxesAreClampedOrLeaveThePlot) {
     EXPECT_EQ(c.PixelAt(x, 26), kRed);   // EGT 1290 °C above the plot top (66)
     EXPECT_EQ(c.PixelAt(x, 66), kGreen); // 15 V at the 12 V top, drawn last
     EXPECT_EQ(c.PixelAt(x, 67), kGreen);
-    EXPECT_EQ(Count(c, kBlue, x, 64, x + 1, 69), 0); // thrust at the top, under the pump curve
+    EXPECT_EQ(CountIn(c, kBlue, x, 64, x + 1, 69), 0); // thrust at the top, under the pump curve
     bins.AddSample(52000, 1290, 0, 50.0f);
     bins.AddSample(48000, 1290, 0, 50.0f);
     CGraphRpmTemp::Draw(c, bins);
@@ -83,12 +74,12 @@ TEST(CGraphRpmTemp, GridColoursAndLabelColumns) {
     // Tick of bin 10: up to (468, 62), then along y 62.
     EXPECT_EQ(c.PixelAt(490, 62), Rgb(180, 180, 180));
     // Row 1's labels at y 438..454: °C red, volts green, kilograms blue.
-    EXPECT_GT(Count(c, kRed, 6, 438, 61, 454), 20);
-    EXPECT_GT(Count(c, kGreen, 61, 438, 106, 454), 20);
-    EXPECT_GT(Count(c, kBlue, 106, 438, 166, 454), 20);
-    EXPECT_EQ(Count(c, kBlack, 6, 438, 166, 454), 0);
+    EXPECT_GT(CountIn(c, kRed, 6, 438, 61, 454), 20);
+    EXPECT_GT(CountIn(c, kGreen, 61, 438, 106, 454), 20);
+    EXPECT_GT(CountIn(c, kBlue, 106, 438, 166, 454), 20);
+    EXPECT_EQ(CountIn(c, kBlack, 6, 438, 166, 454), 0);
     // RPM labels in blue above the plot (y 46..62), from bin 0 on.
-    EXPECT_GT(Count(c, kBlue, 176, 46, 226, 61), 20);
+    EXPECT_GT(CountIn(c, kBlue, 176, 46, 226, 61), 20);
 }
 
 TEST(CGraphRpmTemp, ReadoutsShowTheLastSampleInTheirColours) {
@@ -97,12 +88,12 @@ TEST(CGraphRpmTemp, ReadoutsShowTheLastSampleInTheirColours) {
     CCanvasQt c(800, 500);
     CGraphRpmTemp::Draw(c, bins);
     const int y1 = 2 + 800 / 20;
-    EXPECT_GT(Count(c, kBlack, 10, 2, 100, y1), 50);  // "R:12345" at W / 80
-    EXPECT_GT(Count(c, kRed, 260, 2, 350, y1), 50);   // "T:678" at 20 x 13
-    EXPECT_GT(Count(c, kGreen, 440, 2, 560, y1), 50); // "P:12.05" at 20 x 22
-    EXPECT_GT(Count(c, kBlue, 600, 2, 760, y1), 50);  // "T:3.25" at 20 x 30
+    EXPECT_GT(CountIn(c, kBlack, 10, 2, 100, y1), 50);  // "R:12345" at W / 80
+    EXPECT_GT(CountIn(c, kRed, 260, 2, 350, y1), 50);   // "T:678" at 20 x 13
+    EXPECT_GT(CountIn(c, kGreen, 440, 2, 560, y1), 50); // "P:12.05" at 20 x 22
+    EXPECT_GT(CountIn(c, kBlue, 600, 2, 760, y1), 50);  // "T:3.25" at 20 x 30
     // No curves without bins in use.
-    EXPECT_EQ(Count(c, kRed, 177, 66, 750, 468), 0);
+    EXPECT_EQ(CountIn(c, kRed, 177, 66, 750, 468), 0);
 }
 
 TEST(CGraphRpmTemp, NoRangeNoBinGridNoCurves) {
@@ -112,7 +103,7 @@ TEST(CGraphRpmTemp, NoRangeNoBinGridNoCurves) {
     CCanvasQt c(800, 500);
     CGraphRpmTemp::Draw(c, bins);
     for (CanvasColor colour : {kRed, kGreen, kBlue, Rgb(220, 220, 220)}) {
-        EXPECT_EQ(Count(c, colour, 177, 67, 750, 468), 0) << std::hex << colour;
+        EXPECT_EQ(CountIn(c, colour, 177, 67, 750, 468), 0) << std::hex << colour;
     }
     EXPECT_EQ(c.PixelAt(300, 446), Rgb(240, 200, 200)); // the value grid stays
 }

@@ -44,7 +44,7 @@ std::vector<std::string> Lines(const std::string& text) {
 
 struct PagesRig : EcuWindowRig {
     PagesRig()
-        : EcuWindowRig(sim::SimEcuConfig{}, true, [](sim::SimEcuSystem& s) {
+        : EcuWindowRig(sim::SimEcuConfig{}, 0x0409, true, [](sim::SimEcuSystem& s) {
             auto& p = s.ecu.Store().Parameters();
             p.runIdleRpm = kIdle;
             p.runMaxRpm = kMax;

@@ -19,9 +19,11 @@
 #include <vector>
 
 struct EcuWindowRig {
-    // prepare runs on the simulated unit before the bridge serves it;
-    // withPages gives the window the tool's own pages and dialogs.
+    // langId is the system language the window opens in; withPages gives it
+    // the tool's own pages and dialogs; prepare runs on the simulated unit
+    // before the bridge serves it.
     explicit EcuWindowRig(const sim::SimEcuConfig& config,
+                          uint16_t langId = 0x0409,
                           bool withPages = false,
                           const std::function<void(sim::SimEcuSystem&)>& prepare = {})
         : system(config) {
@@ -41,7 +43,7 @@ struct EcuWindowRig {
             setup.factories = DefaultFactories(view->Ecu());
         }
         setup.ecu = std::move(view);
-        setup.systemLangId = 0x0409;
+        setup.systemLangId = langId;
         window = std::make_unique<CTurbexDlg>(std::move(setup));
     }
     std::string Text(int32_t id) const { return window->GetDlgItemText(id).toStdString(); }

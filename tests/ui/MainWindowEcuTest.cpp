@@ -1,20 +1,28 @@
 // The main window on the real ECU protocol object against the simulated ECU
-// over the socket link: what the status panel shows and what the learning
-// menu makes the simulated ECU receive.
+// over the socket link: what the status panel shows, what the learning menu
+// makes the simulated ECU receive, and the tool's own pages behind the
+// engineering unlock.
 
 #include "EcuWindowRig.h"
+#include "ui/CTabCtrl.h"
+#include "ui/dialogs/CDialogPassword.h"
+#include "ui/panels/CDialogKvrw.h"
+#include "ui/panels/CDialogSimulate.h"
 
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-sim::SimEcuConfig Config(bool block) {
+sim::SimEcuConfig Config(bool block, int8_t radioMode = 0) {
     sim::SimEcuConfig c;
     c.format.generation = block ? sim::EcuGeneration::Block : sim::EcuGeneration::Item;
     c.format.blockFormat = 3;
+    c.radioMode = radioMode;
     return c;
 }
 
@@ -52,3 +60,53 @@ INSTANTIATE_TEST_SUITE_P(BothGenerations,
                          MainWindowOnTheSimulatedEcu,
                          ::testing::Values(false, true),
                          [](const auto& p) { return std::string(p.param ? "block" : "item"); });
+
+TEST(MainWindowOnTheSimulatedEcu, UnlockAddsTheEngineeringAndSimulatorPagesFedByTheWindow) {
+    ScriptedUiServices services;
+    services.modal = [](QDialog& d) {
+        auto& password = static_cast<CDialogPassword&>(d);
+        password.Edit()->setText("KVRW");
+        password.Control<QPushButton>(CDialogPassword::kIdOk)->click();
+        return d.result();
+    };
+    EcuWindowRig rig(Config(true, 3), 0x0804, true); // opens in Chinese
+    rig.window->show();
+    CTabCtrl* tab = rig.window->Tab();
+    ASSERT_EQ(tab->GetItemCount(), 4);
+    rig.window->Control<QPushButton>(CTurbexDlg::kKvrw)->click();
+    ASSERT_EQ(tab->GetItemCount(), 6);
+    EXPECT_EQ(tab->GetItemText(4).toStdString(), "工程模式");
+    EXPECT_EQ(tab->GetItemText(5).toStdString(), "遥控器模拟器");
+    ASSERT_NE(dynamic_cast<CDialogKvrw*>(rig.window->Panel(CTurbexDlg::kPanelKvrw)), nullptr);
+    auto* simulator = dynamic_cast<CDialogSimulate*>(rig.window->Panel(CTurbexDlg::kPanelSimulate));
+    ASSERT_NE(simulator, nullptr);
+
+    // The window's notifications bring the ECU's JetiBox lines to the page.
+    tab->Bar()->setCurrentIndex(5);
+    EXPECT_TRUE(simulator->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return simulator->GetDlgItemText(CDialogSimulate::kJetiLine2).startsWith("EGT "); },
+        10000));
+    EXPECT_TRUE(simulator->IsActive());
+    // Its receiver timer runs: the simulated ECU receives JETI frames.
+    rig.system.bus.WithLock([&] { rig.system.ecu.ClearLog(); });
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            bool got = false;
+            rig.system.bus.WithLock([&] { got = !rig.system.ecu.Log().To(11).empty(); });
+            return got;
+        },
+        5000));
+    rig.system.bus.WithLock([&] {
+        EXPECT_EQ(rig.system.ecu.Log().To(11).front().bytes, (std::vector<uint8_t>{3, 0}));
+    });
+
+    // A language switch re-titles both new tabs and keeps the page shown.
+    rig.window->Control<QPushButton>(CTurbexDlg::kLanguage)->click();
+    EXPECT_EQ(tab->GetItemText(4).toStdString(), "KVRW");
+    EXPECT_EQ(tab->GetItemText(5).toStdString(), "Simulator");
+    EXPECT_TRUE(simulator->isVisible());
+    rig.window->Control<QPushButton>(CTurbexDlg::kLanguage)->click();
+    EXPECT_EQ(tab->GetItemText(4).toStdString(), "工程模式");
+    EXPECT_EQ(tab->GetItemText(5).toStdString(), "遥控器模拟器");
+}

@@ -3,15 +3,13 @@
 #include "charts/qt/CCanvasWidget.h"
 
 #include <QCloseEvent>
-#include <QPushButton>
 #include <QResizeEvent>
 
 #include <algorithm>
 
 CChartPage::CChartPage(
     QWidget* parent, int32_t widthDlu, int32_t heightDlu, QRect frameDlu, int32_t frameId)
-    : CDialogBase(parent) {
-    setWindowFlags(Qt::Widget); // a page inside the tab control, not a window
+    : CPanelDialog(parent) {
     m_templateSize = DluRect(0, 0, widthDlu, heightDlu).size();
     m_frameAtTemplate = DluRect(frameDlu.x(), frameDlu.y(), frameDlu.width(), frameDlu.height());
     m_chart = new CCanvasWidget(this);
@@ -22,20 +20,12 @@ CChartPage::CChartPage(
     resize(m_templateSize);
 }
 
-QPushButton* CChartPage::AddButton(int32_t id, const QString& caption, QRect dlu) {
-    auto* button = new QPushButton(caption, this);
-    button->setGeometry(DluRect(dlu.x(), dlu.y(), dlu.width(), dlu.height()));
-    button->setAutoDefault(false);
-    RegisterControl(id, button);
-    return button;
-}
-
 bool CChartPage::Redraw() {
     return m_presenter.Present([this](ICanvas& canvas) { Draw(canvas); });
 }
 
 void CChartPage::resizeEvent(QResizeEvent* event) {
-    CDialogBase::resizeEvent(event);
+    CPanelDialog::resizeEvent(event);
     const int32_t width =
         std::max(0, m_frameAtTemplate.width() + event->size().width() - m_templateSize.width());
     const int32_t height =

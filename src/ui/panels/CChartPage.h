@@ -1,24 +1,23 @@
 #pragma once
 
 #include "charts/CCanvasPresenter.h"
-#include "ui/CDialogBase.h"
+#include "ui/panels/CPanelDialog.h"
 
 #include <cstdint>
 
 class CCanvasWidget;
 class ICanvas;
-class QPushButton;
 
 // A page of the main window's tab strip that shows one custom-drawn chart in
 // a chart frame: the frame's right and bottom edges follow the page's size
 // (its top-left corner stays), every size change gives the chart a new
 // surface of the frame's size, and a redraw paints the whole surface and
 // copies it to the frame in one block copy, only while the page is visible.
-// A paint of the frame that no copy preceded redraws. A page is never
-// closed: Escape and close requests do nothing.
+// A paint of the frame that no copy preceded redraws. Like every page it is
+// never closed: close requests do nothing either.
 //
 // Thread safety: user-interface thread only.
-class CChartPage : public CDialogBase {
+class CChartPage : public CPanelDialog {
     Q_OBJECT
 public:
     // Draws the chart now (if visible); true when it drew.
@@ -34,15 +33,11 @@ protected:
     CChartPage(
         QWidget* parent, int32_t widthDlu, int32_t heightDlu, QRect frameDlu, int32_t frameId);
 
-    // A push button of the page under id, at dlu (dialog units).
-    QPushButton* AddButton(int32_t id, const QString& caption, QRect dlu);
-
     // The whole chart onto canvas, which has the frame's size.
     virtual void Draw(ICanvas& canvas) = 0;
 
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void reject() override {}
 
 private:
     CCanvasWidget* m_chart = nullptr;

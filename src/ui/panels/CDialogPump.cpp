@@ -1,20 +1,26 @@
 #include "ui/panels/CDialogPump.h"
 
 #include "charts/CGraphPump.h"
+#include "ui/DialogTemplate.h"
 #include "ui/panels/PageFileSave.h"
 
 #include <QPushButton>
 
+namespace {
+
+// The controls beside the chart frame (480 x 348 dialog units).
+const DialogItem kTemplate[] = {
+    {CDialogPump::kClearButton, DialogItem::Kind::Button, 7, 7, 50, 12, "清除记录"},
+    {CDialogPump::kSaveButton, DialogItem::Kind::Button, 75, 7, 50, 12, "保存数据"},
+};
+
+} // namespace
+
 CDialogPump::CDialogPump(QWidget* parent)
     : CChartPage(parent, 480, 348, QRect(7, 21, 466, 320), kChartFrame) {
-    connect(AddButton(kClearButton, QStringLiteral("清除记录"), QRect(7, 7, 50, 12)),
-            &QPushButton::clicked,
-            this,
-            &CDialogPump::OnClear);
-    connect(AddButton(kSaveButton, QStringLiteral("保存数据"), QRect(75, 7, 50, 12)),
-            &QPushButton::clicked,
-            this,
-            &CDialogPump::OnSave);
+    CreateDialogItems(*this, kTemplate);
+    connect(Control<QPushButton>(kClearButton), &QPushButton::clicked, this, &CDialogPump::OnClear);
+    connect(Control<QPushButton>(kSaveButton), &QPushButton::clicked, this, &CDialogPump::OnSave);
 }
 
 void CDialogPump::AddSample(int32_t state, int32_t rpm, uint16_t pumpVoltage) {

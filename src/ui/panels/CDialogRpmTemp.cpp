@@ -2,30 +2,38 @@
 
 #include "charts/CGraphRpmTemp.h"
 #include "ui/CComboBoxInt.h"
+#include "ui/DialogTemplate.h"
 #include "ui/panels/PageFileSave.h"
 
 #include <QPushButton>
 
+namespace {
+
+// The controls above the chart frame (480 x 340 dialog units). The list is
+// one line high closed; it drops down to show every entry.
+const DialogItem kTemplate[] = {
+    {CDialogRpmTemp::kThrustScaleList, DialogItem::Kind::Combo, 7, 3, 40, 12, ""},
+    {CDialogRpmTemp::kSaveButton, DialogItem::Kind::Button, 59, 3, 50, 12, "保存数据"},
+    {CDialogRpmTemp::kReportButton, DialogItem::Kind::Button, 119, 3, 50, 12, "输出报告"},
+};
+
+} // namespace
+
 CDialogRpmTemp::CDialogRpmTemp(QWidget* parent)
     : CChartPage(parent, 480, 340, QRect(7, 17, 466, 316), kChartFrame) {
-    m_thrustScale = new CComboBoxInt(this);
-    m_thrustScale->setGeometry(DluRect(7, 3, 40, 12));
+    CreateDialogItems(*this, kTemplate);
+    m_thrustScale = Control<CComboBoxInt>(kThrustScaleList);
     for (int32_t kg : CRpmTempBins::kThrustScales) {
         m_thrustScale->AddString(QString::number(kg) + QStringLiteral("Kg"), kg);
     }
     (void)m_thrustScale->SetCurSel(0); // the full scale stays 20 kg until one is picked
-    RegisterControl(kThrustScaleList, m_thrustScale);
     // Picking the entry already shown applies it too (activated), and so
     // does a selection made by other means (currentIndexChanged).
     connect(m_thrustScale, &QComboBox::activated, this, &CDialogRpmTemp::OnThrustScale);
     connect(m_thrustScale, &QComboBox::currentIndexChanged, this, &CDialogRpmTemp::OnThrustScale);
-
-    connect(AddButton(kSaveButton, QStringLiteral("保存数据"), QRect(59, 3, 50, 12)),
-            &QPushButton::clicked,
-            this,
-            &CDialogRpmTemp::OnSave);
-    // There is no report to make.
-    AddButton(kReportButton, QStringLiteral("输出报告"), QRect(119, 3, 50, 12))->setEnabled(false);
+    connect(
+        Control<QPushButton>(kSaveButton), &QPushButton::clicked, this, &CDialogRpmTemp::OnSave);
+    EnableControl(kReportButton, false); // there is no report to make
 }
 
 void CDialogRpmTemp::SetRange(int32_t minimumRpm, int32_t maximumRpm) {

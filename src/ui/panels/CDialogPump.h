@@ -54,8 +54,8 @@ protected:
 
 private:
     CPumpRecorder m_recorder;
+    static constexpr uint64_t kNothingDrawn = UINT64_MAX;
     // The recording the last redraw showed (CPumpRecorder::Changes); a new
     // surface has shown none.
     uint64_t m_drawnChanges = kNothingDrawn;
-    static constexpr uint64_t kNothingDrawn = UINT64_MAX;
 };

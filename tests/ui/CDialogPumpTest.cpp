@@ -4,8 +4,6 @@
 
 #include "ui/panels/CDialogPump.h"
 #include "PageServices.h"
-#include "charts/CGraphPump.h"
-#include "charts/qt/CCanvasWidget.h"
 
 #include <QPushButton>
 #include <QTest>
@@ -73,24 +71,6 @@ TEST(CDialogPump, WhileHiddenTheCountdownDoesNotRunDown) {
     p.page.show();
     p.page.AddSample(kStop, 0, 0);
     EXPECT_EQ(p.page.Recorder().Count(), 201);
-}
-
-TEST(CDialogPump, TheFrameShowsTheNewestSampleAtTheRightEdge) {
-    ShownPumpPage p;
-    p.page.AddSample(kRun, 1000, 100);
-    p.Tick();
-    const qint64 one = p.ShownKey();
-    p.page.AddSample(kRun, 1000, 100);
-    p.Tick();
-    EXPECT_NE(p.ShownKey(), one);
-    const QImage& shown = p.page.Chart()->Shown();
-    const PumpLayout l = PumpLayout::For({shown.width(), shown.height()});
-    // Both at 1000 of 1100: the RPM curve (drawn last) from the right edge.
-    EXPECT_EQ(shown.pixel(l.plotRight - 2, l.RpmY(1000, 1100)), qRgb(118, 36, 255));
-    // The frame follows the page's size.
-    const QSize before = p.page.Chart()->size();
-    p.page.resize(700, 500);
-    EXPECT_EQ(p.page.Chart()->size(), before - QSize(100, 60));
 }
 
 TEST(CDialogPump, ClearEmptiesTheRecordingAndResetsTheAxes) {

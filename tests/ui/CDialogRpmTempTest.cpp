@@ -3,8 +3,6 @@
 
 #include "ui/panels/CDialogRpmTemp.h"
 #include "PageServices.h"
-#include "charts/CGraphRpmTemp.h"
-#include "charts/qt/CCanvasWidget.h"
 #include "ui/CComboBoxInt.h"
 
 #include <QPushButton>
@@ -74,23 +72,6 @@ TEST(CDialogRpmTemp, RedrawsOnlyWhenABinOrTheThrustScaleChanges) {
     p.page.AddSample(50500, 650, 300, 4.0f);
     EXPECT_EQ(p.page.Bins().Bins()[10].egt, 650);
     EXPECT_EQ(p.ShownKey(), key);
-}
-
-TEST(CDialogRpmTemp, TheFrameShowsTheCurves) {
-    ShownRpmPage p;
-    p.page.SetRange(40000, 60000);
-    p.page.AddSample(42000, 900, 600, 0.0f); // 6.00 V
-    p.page.AddSample(46000, 900, 600, 0.0f);
-    const QImage& shown = p.page.Chart()->Shown();
-    ASSERT_EQ(shown.size(), p.page.Chart()->size());
-    const RpmTempLayout l = RpmTempLayout::For({shown.width(), shown.height()});
-    const int x = l.BinX(4, 21);
-    EXPECT_EQ(shown.pixel(x, l.EgtY(900)), qRgb(255, 0, 0));
-    EXPECT_EQ(shown.pixel(x, l.PumpY(6000)), qRgb(0, 255, 0)); // half way up the 12 V axis
-    // The frame follows the page's size.
-    const QSize before = p.page.Chart()->size();
-    p.page.resize(900, 600);
-    EXPECT_EQ(p.page.Chart()->size(), before + QSize(100, 40));
 }
 
 TEST(CDialogRpmTemp, SaveWritesTheBinsThroughATemporaryFile) {

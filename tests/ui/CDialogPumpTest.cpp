@@ -51,7 +51,9 @@ TEST(CDialogPump, RecordsSeventyFiveTicksAfterThePumpStopsAndRedrawsWhatChanged)
     p.Tick();
     EXPECT_NE(p.ShownKey(), key);
     key = p.ShownKey();
-    p.page.resize(p.page.size() + QSize(8, 8));
+    const QSize frame = p.page.Chart()->size();
+    p.page.resize(p.page.size() + QSize(8, -6)); // the frame's edges follow
+    EXPECT_EQ(p.page.Chart()->size(), frame + QSize(8, -6));
     p.Tick();
     EXPECT_NE(p.ShownKey(), key);
     EXPECT_EQ(p.page.Chart()->Shown().size(), p.page.Chart()->size());

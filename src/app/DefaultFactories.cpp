@@ -4,6 +4,8 @@
 #include "ui/dialogs/CDialogSetting.h"
 #include "ui/panels/CDialogCurrentState.h"
 #include "ui/panels/CDialogKvrw.h"
+#include "ui/panels/CDialogPump.h"
+#include "ui/panels/CDialogRpmTemp.h"
 #include "ui/panels/CDialogSimulate.h"
 
 CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
@@ -17,9 +19,9 @@ CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
         case CTurbexDlg::kPanelTrack:
             return nullptr;
         case CTurbexDlg::kPanelRpmTemp:
-            return nullptr;
+            return new CDialogRpmTemp(parent);
         case CTurbexDlg::kPanelPump:
-            return nullptr;
+            return new CDialogPump(parent);
         case CTurbexDlg::kPanelKvrw:
             return new CDialogKvrw(&ecu, parent);
         case CTurbexDlg::kPanelSimulate:

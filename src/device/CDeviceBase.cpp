@@ -270,9 +270,11 @@ void CDeviceBase::PollLoop() {
             if (!Pause(100)) {
                 break;
             }
-            if (m_transferRequested.load() != 0) {
+            // Taken before the transfer runs: a new request made while its end
+            // is being reported (a repeated upgrade asks at once) is kept for
+            // the next pass instead of being cleared with this one.
+            if (m_transferRequested.exchange(0) != 0) {
                 Transfer();
-                m_transferRequested = 0;
             }
         }
         if (!Running()) {

@@ -388,6 +388,28 @@ TEST_F(DeviceFixture, ClassicEmptyImageErasesAndRestartsTheApplication) {
     EXPECT_EQ(general.WithoutProgress(), (Events{{0, 1}, {3, 0}, {1, 1}, {1, 1}, {4, 1}}));
 }
 
+TEST_F(DeviceFixture, ARequestMadeAsATransferEndsIsRunNext) {
+    // An upgrade repeated until it fails asks again as soon as it hears of
+    // the end: that request must not be cleared with the one just run.
+    OnUnit([&] { unit.bootLoader.config.blockSize = 16; });
+    const auto image = Pattern(100);
+    CDeviceBase* running = nullptr;
+    std::atomic<int> ends{0};
+    general.onEvent = [&](int32_t event, int32_t value) {
+        if (event == CDeviceBase::kEventTransferEnd && value == 1 && ends.fetch_add(1) == 0) {
+            EXPECT_EQ(running->RequestTransfer(image.data(), static_cast<uint32_t>(image.size())),
+                      1);
+        }
+    };
+    auto device = StartDevice();
+    running = device.get();
+    ASSERT_TRUE(WaitFor([&] { return device->IsOnline() != 0; }));
+    ASSERT_EQ(device->RequestTransfer(image.data(), static_cast<uint32_t>(image.size())), 1);
+    ASSERT_TRUE(WaitFor([&] { return ends.load() >= 2; }, 20000));
+    OnUnit([&] { EXPECT_EQ(unit.bootLoader.Erases(), 2); });
+    EXPECT_EQ(general.WithoutProgress().back(), std::make_pair(4, 1));
+}
+
 TEST_F(DeviceFixture, AUnitWhoseModeIsNotOneFailsAtOnce) {
     OnUnit([&] { unit.status.identity.mode = 0; });
     auto device = LinkOnly();

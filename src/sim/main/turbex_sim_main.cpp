@@ -41,6 +41,7 @@ void Usage(FILE* out) {
                "  --erase-time N         classic protocol, units of 10 ms; 255: silent while erasing\n"
                "  --block-write-delay N  classic protocol, ms after each block\n"
                "  --missing BATCH:MASK   block protocol: lose those blocks of that batch once\n"
+               "  --refuse-erase-from N  refuse the Nth erase and every later one (1 = the first)\n"
                "Run log:\n"
                "  --log-format 1|2       14-byte or 15-byte records (default 2)\n"
                "  --log-rate 0..3        2, 4, 8 or 16 records per second (default 1)\n"
@@ -145,6 +146,9 @@ int main(int argc, char** argv) {
             ++i;
             boot.missingBatch = static_cast<int>(batch);
             boot.missingMask = mask;
+        } else if (arg == "--refuse-erase-from") {
+            if (!number(1, 1000000)) return Fail("--refuse-erase-from needs a number from 1");
+            boot.refuseEraseFrom = static_cast<int>(n);
         } else if (arg == "--log-format") {
             if (!number(1, 2)) return Fail("--log-format is 1 or 2");
             logFormat = n;

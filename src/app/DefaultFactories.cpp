@@ -1,6 +1,10 @@
 #include "app/DefaultFactories.h"
 
 #include "ecu/CDeviceECU.h"
+#include "ui/dialogs/CDialogTest.h"
+#include "ui/dialogs/CDialogTestECU.h"
+#include "ui/dialogs/CDialogTestTCU.h"
+#include "ui/dialogs/CDialogUpdateFw.h"
 
 CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
     CTurbexDlg::PageDialogFactories factories;
@@ -23,6 +27,22 @@ CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
         default:
             return nullptr;
         }
+    };
+    factories.testDialog = [&ecu](int32_t templateId,
+                                  QWidget* parent) -> std::unique_ptr<ITestDialog> {
+        switch (templateId) {
+        case CTurbexDlg::kHardwareTest:
+            return std::make_unique<CDialogTest>(ecu, parent);
+        case CTurbexDlg::kEcuTestDialog:
+            return std::make_unique<CDialogTestECU>(ecu, parent);
+        case CTurbexDlg::kTcuTestDialog:
+            return std::make_unique<CDialogTestTCU>(ecu, parent);
+        default:
+            return nullptr;
+        }
+    };
+    factories.firmware = [](QWidget* parent, CDeviceBase& device) {
+        return std::make_unique<CDialogUpdateFw>(device, parent);
     };
     return factories;
 }

@@ -19,23 +19,23 @@ CDialogUpdateFw::CDialogUpdateFw(CDeviceBase& device, QWidget* parent)
     m_pathEdit = new QLineEdit(this);
     m_pathEdit->setReadOnly(true);
     m_pathEdit->setAccessibleName(QStringLiteral("固件文件"));
-    m_pathEdit->setGeometry(DluRect(7, 7, 236, 12));
+    m_pathEdit->setGeometry(DluRect(7, 7, 256, 12));
     m_progress = new QProgressBar(this);
     m_progress->setRange(0, 100);
     m_progress->setValue(0);
     m_progress->setTextVisible(false);
-    m_progress->setGeometry(DluRect(7, 24, 236, 10));
+    m_progress->setGeometry(DluRect(7, 24, 256, 10));
     auto* open = new QPushButton(QStringLiteral("打开文件"), this);
     open->setGeometry(DluRect(7, 40, 50, 14));
     auto* upgrade = new QPushButton(QStringLiteral(" 升级"), this);
     upgrade->setGeometry(DluRect(61, 40, 50, 14));
     m_repeat = new QCheckBox(QStringLiteral("无限次升级，直到失败"), this);
-    m_repeat->setGeometry(DluRect(117, 42, 92, 10));
+    m_repeat->setGeometry(DluRect(117, 42, 108, 10));
     auto* counter = new QLineEdit(this);
     counter->setReadOnly(true);
     counter->setFocusPolicy(Qt::ClickFocus);
     counter->setAccessibleName(QStringLiteral("升级次数"));
-    counter->setGeometry(DluRect(211, 41, 32, 12));
+    counter->setGeometry(DluRect(231, 41, 32, 12));
     for (QPushButton* button : {open, upgrade}) {
         button->setAutoDefault(false);
     }
@@ -47,7 +47,7 @@ CDialogUpdateFw::CDialogUpdateFw(CDeviceBase& device, QWidget* parent)
     RegisterControl(kCounter, counter);
     connect(open, &QPushButton::clicked, this, &CDialogUpdateFw::OnOpenFile);
     connect(upgrade, &QPushButton::clicked, this, &CDialogUpdateFw::OnUpgrade);
-    setFixedSize(DluRect(0, 0, 250, 61).size());
+    setFixedSize(DluRect(0, 0, 270, 61).size());
 }
 
 void CDialogUpdateFw::Open() {

@@ -511,6 +511,11 @@ int CDeviceBase::TransferBlocks(const std::vector<uint8_t>& image) {
 }
 
 int CDeviceBase::TransferClassic(const std::vector<uint8_t>& image) {
+    // Block numbers are 16 bits: a larger image would wrap round and write
+    // over the start of the application. Refused before anything is erased.
+    if (image.size() > kClassicMaxImageBytes) {
+        return 0;
+    }
     if (ReadTimings() == 0 || Erase() == 0) {
         return 0;
     }

@@ -371,6 +371,22 @@ TEST_F(DeviceFixture, ClassicProtocolSendsNumberedBlocksWithFill) {
     });
 }
 
+TEST_F(DeviceFixture, AClassicImageBeyondItsBlockNumbersFailsBeforeErasing) {
+    OnUnit([&] { unit.bootLoader.config.blockProtocol = false; });
+    auto device = LinkOnly();
+    ASSERT_EQ(device->StatusPoll(), 1);
+    device->OnOnline(1); // as the poll thread would; this thread runs the transfer
+    // One byte more than 65536 blocks of 32: block 65536 would be block 0 again.
+    const auto image = Pattern(CDeviceBase::kClassicMaxImageBytes + 1);
+    ASSERT_EQ(device->RequestTransfer(image.data(), static_cast<uint32_t>(image.size())), 1);
+    EXPECT_EQ(device->Transfer(), 0);
+    OnUnit([&] {
+        EXPECT_EQ(unit.bootLoader.Erases(), 0);
+        EXPECT_TRUE(unit.bootLoader.ClassicBlocks().empty());
+    });
+    EXPECT_TRUE(general.Has(4, 0));
+}
+
 TEST_F(DeviceFixture, ClassicEmptyImageErasesAndRestartsTheApplication) {
     OnUnit([&] {
         unit.bootLoader.config.blockProtocol = false;

@@ -210,6 +210,20 @@ TEST(CDialogTestECU, AReferenceRpmOfZeroFailsARunningPumpUntilOneIsRecorded) {
     d.Refresh();
     EXPECT_EQ(Text(d, Row::kRowPumpRpm), std::to_string(running));
     EXPECT_FALSE(Red(d, Row::kRowPumpRpm));
+
+    // Another unit on the bench: its pump is measured afresh against the
+    // reference recorded on the first.
+    rig.Disconnect();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !rig.ecu->connected(); }, 5000));
+    d.Reset(); // what the main window does when the ECU goes
+    rig.Reconnect();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.ecu->connected(); }, 10000));
+    ASSERT_TRUE(rig.Fresh());
+    d.Refresh();
+    EXPECT_EQ(d.HighestPumpRpm(), 0u);
+    EXPECT_EQ(d.ReferencePumpRpm(), static_cast<uint32_t>(running));
+    EXPECT_EQ(Text(d, Row::kRowPumpRpm), "0");
+    EXPECT_TRUE(Red(d, Row::kRowPumpRpm));
 }
 
 TEST(CDialogTestECU, ButtonsSendTheCalibrationAloneAndTheGeneratorTest) {

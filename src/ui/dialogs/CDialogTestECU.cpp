@@ -311,6 +311,9 @@ void CDialogTestECU::BackToStart() {
     m_state = -2;
     m_counter = 0;
     SetDlgItemText(kStatus, QString());
+    // The next ECU on the bench is measured afresh: it must not pass on the
+    // pump RPM of the one before. The recorded reference RPM stays.
+    m_highestPumpRpm = 0;
 }
 
 void CDialogTestECU::Step() {

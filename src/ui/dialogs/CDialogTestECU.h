@@ -40,8 +40,9 @@ class QComboBox;
 // Sequence states: -2 waiting for a connection, -1 settling (10 ticks),
 // 0 waiting for the start button and an idle ECU, 1 pump run (20 ticks),
 // 2 waiting for stable temperatures, 3 calibrated (10 ticks), 4 finished.
-// A lost connection returns it to -2; the running flag survives, so the
-// sequence starts over when the ECU is back.
+// A lost connection returns it to -2 and the highest pump RPM to 0 (the
+// recorded reference RPM stays); the running flag survives, so the sequence
+// starts over when the ECU is back.
 //
 // Thread safety: user-interface thread only; the live state is read from
 // the ECU object, which its poll thread keeps up to date.

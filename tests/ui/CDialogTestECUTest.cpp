@@ -253,6 +253,10 @@ struct SequenceCase {
     std::vector<std::pair<uint32_t, uint32_t>> beeps;
 };
 
+void PrintTo(const SequenceCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class CDialogTestECUSequence : public ::testing::TestWithParam<SequenceCase> {};
 
 TEST_P(CDialogTestECUSequence, RunsThePumpThenCalibratesOnceTemperaturesSettle) {

@@ -110,6 +110,10 @@ struct Interruption {
     std::function<void(TcuRig&)> restore;
 };
 
+void PrintTo(const Interruption& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class CDialogTestTCUInterrupted : public ::testing::TestWithParam<Interruption> {};
 
 TEST_P(CDialogTestTCUInterrupted, ClearsTheIndicatorsAndRestartsWithTheStarter) {

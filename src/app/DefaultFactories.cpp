@@ -5,6 +5,8 @@
 #include "ui/dialogs/CDialogTestECU.h"
 #include "ui/dialogs/CDialogTestTCU.h"
 #include "ui/dialogs/CDialogUpdateFw.h"
+#include "ui/panels/CDialogKvrw.h"
+#include "ui/panels/CDialogSimulate.h"
 
 CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
     CTurbexDlg::PageDialogFactories factories;
@@ -21,9 +23,9 @@ CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
         case CTurbexDlg::kPanelPump:
             return nullptr;
         case CTurbexDlg::kPanelKvrw:
-            return nullptr;
+            return new CDialogKvrw(&ecu, parent);
         case CTurbexDlg::kPanelSimulate:
-            return nullptr;
+            return new CDialogSimulate(&ecu, parent);
         default:
             return nullptr;
         }

@@ -1,12 +1,18 @@
 #include "app/main/ScreenshotShots.h"
 
 #include "app/CTurbexDlg.h"
+#include "ui/CTabCtrl.h"
+#include "ui/CUiServices.h"
 #include "ui/dialogs/CColorEdit.h"
+#include "ui/dialogs/CDialogPassword.h"
 #include "ui/dialogs/CDialogTest.h"
 #include "ui/dialogs/CDialogTestECU.h"
 #include "ui/dialogs/CDialogTestTCU.h"
 #include "ui/dialogs/CDialogUpdateFw.h"
+#include "ui/panels/CDialogSimulate.h"
 
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 
 #include <memory>
@@ -28,6 +34,38 @@ void WhenReady(QObject* context,
     });
     timer->start(100);
 }
+
+namespace {
+
+// Types the engineering password into the password dialog, as a user would,
+// and leaves every other window to the toolkit.
+class PasswordTyper : public CUiServices {
+public:
+    int32_t RunModal(QDialog& dialog) override {
+        auto* password = dynamic_cast<CDialogPassword*>(&dialog);
+        if (password == nullptr) {
+            return CUiServices::RunModal(dialog);
+        }
+        password->Edit()->setText(QString::fromUtf8(CTurbexDlg::kUnlockWord));
+        password->Control<QPushButton>(CDialogPassword::kIdOk)->click();
+        return dialog.result();
+    }
+};
+
+// The engineering and simulator tabs, through the "KVRW" button and the
+// password; then the tab of slot is selected as a user would select it.
+void UnlockAndSelect(CTurbexDlg& window, int32_t slot) {
+    if (window.Tab()->GetItemCount() <= CTurbexDlg::kPanelKvrw) {
+        PasswordTyper typer;
+        SetUiServices(&typer);
+        window.Control<QPushButton>(CTurbexDlg::kKvrw)->click();
+        SetUiServices(nullptr);
+    }
+    (void)window.Tab()->SetCurSel(slot);
+    window.OnTabChange(slot);
+}
+
+} // namespace
 
 std::vector<ScreenshotShot> ScreenshotShots() {
     std::vector<ScreenshotShot> shots;
@@ -95,5 +133,30 @@ std::vector<ScreenshotShot> ScreenshotShots() {
                          });
                          window.OnUpdate();
                      }});
+    // The engineering page, idle.
+    shots.push_back({"kvrw", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
+                         UnlockAndSelect(window, CTurbexDlg::kPanelKvrw);
+                         done(window.grab());
+                     }});
+    // The radio simulator page once the ECU's JetiBox lines have arrived
+    // (turbex-sim --radio jeti); without them it shows the page as it is.
+    shots.push_back(
+        {"simulate", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
+             UnlockAndSelect(window, CTurbexDlg::kPanelSimulate);
+             auto* page = dynamic_cast<CDialogBase*>(window.Panel(CTurbexDlg::kPanelSimulate));
+             const auto filled = [page] {
+                 if (page == nullptr) {
+                     return true;
+                 }
+                 for (int32_t id : {CDialogSimulate::kJetiLine1, CDialogSimulate::kJetiLine2}) {
+                     const QString line = page->GetDlgItemText(id);
+                     if (line.isEmpty() || line == QStringLiteral("0")) {
+                         return false;
+                     }
+                 }
+                 return true;
+             };
+             WhenReady(&window, filled, 3000, [&window, done](bool) { done(window.grab()); });
+         }});
     return shots;
 }

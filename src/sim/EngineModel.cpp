@@ -213,7 +213,7 @@ bool EngineModel::Command(uint8_t code, const uint16_t args[4], bool longForm) {
         return false; // never while the engine starts, runs or cools
     }
     if (!longForm && args[0] == 0 && m_testCode == code && m_testRemainingMs > 0) {
-        if (m_timeMs - m_testCommandMs <= kRepeatWindowMs) {
+        if (!m_testLongForm && m_timeMs - m_testCommandMs <= kRepeatWindowMs) {
             m_testCommandMs = m_timeMs; // a repeat: the test goes on
             return true;
         }
@@ -258,6 +258,7 @@ bool EngineModel::Command(uint8_t code, const uint16_t args[4], bool longForm) {
     m_testCode = code;
     m_testRemainingMs = ms;
     m_testCommandMs = m_timeMs;
+    m_testLongForm = longForm;
     return true;
 }
 

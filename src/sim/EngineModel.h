@@ -116,10 +116,11 @@ public:
     // Actuator tests run only while stopped or ready. Returns true when the
     // command had an effect.
     //
-    // The short form with argument 0 for the test that runs: within
-    // kRepeatWindowMs of the previous command for it, a repeat that keeps it
-    // running (the tool's automatic sequences send a test until they see its
-    // state); later, a stop (the engineering panel's stop button).
+    // The short form with argument 0 for the test that runs stops it (the
+    // engineering panel's stop button), except that a test started in the
+    // short form takes it within kRepeatWindowMs of the previous command for
+    // it as a repeat and goes on (the tool's automatic sequences send a test
+    // until they see its state).
     bool Command(uint8_t code, const uint16_t args[4], bool longForm);
     static constexpr uint32_t kRepeatWindowMs = 300;
 
@@ -186,6 +187,7 @@ private:
     uint8_t m_testCode = 0;
     uint32_t m_testRemainingMs = 0;
     uint64_t m_testCommandMs = 0; // time of the last command for the running test
+    bool m_testLongForm = false;  // the running test was started in the long form
     double m_testVoltage = 0.0;
     double m_testPressure = 0.0;
     uint32_t m_alternatorTestMs = 0;

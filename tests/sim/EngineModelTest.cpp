@@ -329,6 +329,13 @@ TEST(EngineModel, ARepeatedShortFormKeepsItsTestAndALaterOneStopsIt) {
         }
         EXPECT_EQ(m.State(), c.state) << c.name;
     }
+    // A timed test started in the long form stops at once.
+    EngineModel timed;
+    const uint16_t starter[4] = {10, 300, 0, 0}; // 10 s at 3.00 V
+    ASSERT_TRUE(timed.Command(12, starter, true));
+    timed.Step(10);
+    EXPECT_TRUE(timed.Command(12, kNoArgs, false));
+    EXPECT_EQ(timed.State(), State::Stop);
     // Repeats do not lengthen the test: it ends as it would have.
     EngineModel m;
     ASSERT_TRUE(m.Command(12, kNoArgs, false));

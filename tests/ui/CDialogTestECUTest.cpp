@@ -10,7 +10,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -39,7 +41,7 @@ void Tick(EcuDialogRig& rig, CDialogTestECU& d, uint32_t simMs = CDialogTestECU:
 // The dialog on the rig's ECU, its own timer stopped: the test steps it.
 struct EcuTestDialog {
     explicit EcuTestDialog(EcuDialogRig& rig)
-        : dialog(*rig.ecu) {
+        : dialog(rig.ecu()) {
         dialog.KillTimer(CDialogTestECU::kSequenceTimer);
     }
     CDialogTestECU dialog;
@@ -61,6 +63,16 @@ TEST(CDialogTestECU, WithoutAnEcuEveryCheckedRowShowsQuestionMarksInRed) {
     EXPECT_EQ(Text(d, Row::kRowAirPressure), "");
     EXPECT_FALSE(Red(d, Row::kRowAirPressure));
     EXPECT_EQ(Text(d, Row::kRowDataSpace), "????");
+    // Each row's label names its result field; the check box carries the
+    // row's name.
+    for (int32_t row = 0; row < Row::kRowCount; ++row) {
+        const auto* label = d.Control<QLabel>(CDialogTestECU::kFirstLabel + row);
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->buddy(), d.Result(row)) << row;
+        EXPECT_EQ(d.Check(row)->accessibleName(), label->text()) << row;
+    }
+    EXPECT_EQ(d.Control<QLabel>(CDialogTestECU::kPumpVoltageLabel)->buddy(),
+              d.GetDlgItem(CDialogTestECU::kPumpVoltage));
     // The lists as they start.
     EXPECT_EQ(d.Control<CComboBoxInt>(CDialogTestECU::kReference)->GetSelectedData(), 24);
     EXPECT_EQ(d.Control<CComboBoxInt>(CDialogTestECU::kReference)->GetCount(), 12);
@@ -70,16 +82,16 @@ TEST(CDialogTestECU, WithoutAnEcuEveryCheckedRowShowsQuestionMarksInRed) {
 
 TEST(CDialogTestECU, RowsCheckTheLiveStateAgainstTheirPassBands) {
     EcuDialogRig rig;
-    ASSERT_TRUE(rig.WaitReady());
+    ASSERT_TRUE(rig.WaitOnlineWithTelemetry());
     EcuTestDialog t(rig);
     CDialogTestECU& d = t.dialog;
     const auto fresh = [&] {
-        ASSERT_TRUE(rig.Fresh());
+        ASSERT_TRUE(rig.WaitFreshTelemetry());
         d.Refresh();
     };
     fresh();
     sim::LiveValues sent;
-    rig.OnEcu([&] { sent = rig.system.ecu.LastEncoded(); });
+    rig.Do([&] { sent = rig.system.ecu.LastEncoded(); });
     const auto mv = [](double v) { return std::to_string(std::lround(v * 1000.0)); };
     struct Expect {
         int32_t row;
@@ -145,7 +157,7 @@ TEST(CDialogTestECU, RowsCheckTheLiveStateAgainstTheirPassBands) {
     };
     for (const Special& s : specials) {
         sim::EngineModel saved;
-        rig.OnEcu([&] {
+        rig.Do([&] {
             saved = rig.system.ecu.Model();
             s.change(rig.system.ecu.Model());
         });
@@ -166,7 +178,7 @@ TEST(CDialogTestECU, RowsCheckTheLiveStateAgainstTheirPassBands) {
         for (const Shown& r : s.rows) {
             SetChecked(d, r.row, true);
         }
-        rig.OnEcu([&] { rig.system.ecu.Model() = saved; });
+        rig.Do([&] { rig.system.ecu.Model() = saved; });
     }
 
     // The temperature rows follow the chosen reference: 22 °C and 25 °C are
@@ -184,15 +196,15 @@ TEST(CDialogTestECU, RowsCheckTheLiveStateAgainstTheirPassBands) {
 
 TEST(CDialogTestECU, AReferenceRpmOfZeroFailsARunningPumpUntilOneIsRecorded) {
     EcuDialogRig rig;
-    ASSERT_TRUE(rig.WaitReady());
+    ASSERT_TRUE(rig.WaitOnlineWithTelemetry());
     EcuTestDialog t(rig);
     CDialogTestECU& d = t.dialog;
-    ASSERT_EQ(rig.ecu->sendCommand(11, 0), 1); // the pump test
+    ASSERT_EQ(rig.ecu().sendCommand(11, 0), 1); // the pump test
     rig.Step(1000);
-    ASSERT_TRUE(rig.Fresh());
+    ASSERT_TRUE(rig.WaitFreshTelemetry());
     d.Refresh();
     int32_t running = 0;
-    rig.OnEcu([&] { running = rig.system.ecu.LastEncoded().mainPumpRpm; });
+    rig.Do([&] { running = rig.system.ecu.LastEncoded().mainPumpRpm; });
     ASSERT_GT(running, 0);
     EXPECT_EQ(d.HighestPumpRpm(), static_cast<uint32_t>(running));
     EXPECT_EQ(Text(d, Row::kRowPumpRpm), std::to_string(running));
@@ -206,7 +218,7 @@ TEST(CDialogTestECU, AReferenceRpmOfZeroFailsARunningPumpUntilOneIsRecorded) {
     // kept after the pump has stopped.
     d.Control<QCheckBox>(CDialogTestECU::kRecordReference)->click();
     rig.Step(5000);
-    ASSERT_TRUE(rig.Fresh());
+    ASSERT_TRUE(rig.WaitFreshTelemetry());
     d.Refresh();
     EXPECT_EQ(Text(d, Row::kRowPumpRpm), std::to_string(running));
     EXPECT_FALSE(Red(d, Row::kRowPumpRpm));
@@ -214,11 +226,11 @@ TEST(CDialogTestECU, AReferenceRpmOfZeroFailsARunningPumpUntilOneIsRecorded) {
     // Another unit on the bench: its pump is measured afresh against the
     // reference recorded on the first.
     rig.Disconnect();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !rig.ecu->connected(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !rig.ecu().connected(); }, 5000));
     d.Reset(); // what the main window does when the ECU goes
     rig.Reconnect();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.ecu->connected(); }, 10000));
-    ASSERT_TRUE(rig.Fresh());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.ecu().connected(); }, 10000));
+    ASSERT_TRUE(rig.WaitFreshTelemetry());
     d.Refresh();
     EXPECT_EQ(d.HighestPumpRpm(), 0u);
     EXPECT_EQ(d.ReferencePumpRpm(), static_cast<uint32_t>(running));
@@ -228,8 +240,8 @@ TEST(CDialogTestECU, AReferenceRpmOfZeroFailsARunningPumpUntilOneIsRecorded) {
 
 TEST(CDialogTestECU, ButtonsSendTheCalibrationAloneAndTheGeneratorTest) {
     for (bool block : {false, true}) {
-        EcuDialogRig rig(SimConfig(block));
-        ASSERT_TRUE(rig.WaitReady());
+        EcuDialogRig rig(EcuConfig(block));
+        ASSERT_TRUE(rig.WaitOnlineWithTelemetry());
         EcuTestDialog t(rig);
         CDialogTestECU& d = t.dialog;
         ASSERT_TRUE(d.Control<CComboBoxInt>(CDialogTestECU::kReference)->SelectData(18));
@@ -262,8 +274,8 @@ class CDialogTestECUSequence : public ::testing::TestWithParam<SequenceCase> {};
 TEST_P(CDialogTestECUSequence, RunsThePumpThenCalibratesOnceTemperaturesSettle) {
     const SequenceCase& c = GetParam();
     ScriptedUiServices services;
-    EcuDialogRig rig(SimConfig(c.block));
-    ASSERT_TRUE(rig.WaitReady());
+    EcuDialogRig rig(EcuConfig(c.block));
+    ASSERT_TRUE(rig.WaitOnlineWithTelemetry());
     EcuTestDialog t(rig);
     CDialogTestECU& d = t.dialog;
     auto* voltages = d.Control<QComboBox>(CDialogTestECU::kPumpVoltage);
@@ -292,7 +304,7 @@ TEST_P(CDialogTestECUSequence, RunsThePumpThenCalibratesOnceTemperaturesSettle) 
     Tick(rig, d);
     ASSERT_EQ(d.State(), 1);
     uint64_t pumpStart = 0;
-    rig.OnEcu([&] { pumpStart = rig.system.ecu.Model().TimeMs(); });
+    rig.Do([&] { pumpStart = rig.system.ecu.Model().TimeMs(); });
     for (int i = 0; i < 20; ++i) {
         Tick(rig, d);
     }
@@ -306,7 +318,7 @@ TEST_P(CDialogTestECUSequence, RunsThePumpThenCalibratesOnceTemperaturesSettle) 
         // Half a second of the engine between telemetry sets, ten ticks each.
         for (int round = 0; round < 40 && d.State() == 2; ++round) {
             rig.Step(500);
-            ASSERT_TRUE(rig.Fresh());
+            ASSERT_TRUE(rig.WaitFreshTelemetry());
             d.Refresh();
             for (int i = 0; i < 10 && d.State() == 2; ++i) {
                 Tick(rig, d, 0);
@@ -322,7 +334,7 @@ TEST_P(CDialogTestECUSequence, RunsThePumpThenCalibratesOnceTemperaturesSettle) 
     EXPECT_EQ(rig.Received(), expected);
     // The pump ran at the chosen voltage, set on the ECU before the run; the
     // calibration came only once the pump test had ended.
-    rig.OnEcu([&] {
+    rig.Do([&] {
         const sim::EcuParameters& p = rig.system.ecu.Store().Parameters();
         EXPECT_EQ(p.baudIndex, 2);
         EXPECT_NEAR(p.ignitionPumpVoltage, std::stod(c.pumpVoltage), 0.011);
@@ -365,7 +377,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(CDialogTestECU, ALostConnectionReturnsTheSequenceToTheStart) {
     EcuDialogRig rig;
-    ASSERT_TRUE(rig.WaitReady());
+    ASSERT_TRUE(rig.WaitOnlineWithTelemetry());
     EcuTestDialog t(rig);
     CDialogTestECU& d = t.dialog;
     d.Control<QPushButton>(CDialogTestECU::kStartStop)->click();
@@ -374,16 +386,16 @@ TEST(CDialogTestECU, ALostConnectionReturnsTheSequenceToTheStart) {
     }
     ASSERT_EQ(d.State(), 1);
     rig.Disconnect();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !rig.ecu->connected(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !rig.ecu().connected(); }, 5000));
     Tick(rig, d);
     EXPECT_EQ(d.State(), -2);
     EXPECT_TRUE(d.IsRunning()); // the flag survives
     d.Reset();                  // what the main window does when the ECU goes
     EXPECT_EQ(Text(d, Row::kRowPowerVoltage), "????");
     rig.Reconnect();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.ecu->connected(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.ecu().connected(); }, 10000));
     rig.Step(3000); // the pump test of the first run ends
-    ASSERT_TRUE(rig.Fresh());
+    ASSERT_TRUE(rig.WaitFreshTelemetry());
     rig.ClearLog();
     for (int i = 0; i < 12; ++i) {
         Tick(rig, d);

@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QPushButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -21,7 +22,7 @@ const Indicators kGlowPlug = {false, false, false, true};
 
 struct TcuRig {
     TcuRig()
-        : dialog(*rig.ecu) {
+        : dialog(rig.ecu()) {
         dialog.KillTimer(CDialogTestTCU::kSequenceTimer); // the test steps it
     }
     void Tick(uint32_t simMs = CDialogTestTCU::kTickMs) {
@@ -39,7 +40,7 @@ struct TcuRig {
     // returns the indicators after it.
     Indicators TickFresh(uint32_t simMs) {
         rig.Step(simMs);
-        EXPECT_TRUE(rig.Fresh());
+        EXPECT_TRUE(rig.WaitFreshTelemetry());
         dialog.OnTimer(CDialogTestTCU::kSequenceTimer);
         return dialog.Indicators();
     }
@@ -51,7 +52,7 @@ struct TcuRig {
 
 TEST(CDialogTestTCU, RunsStarterIgnitionValveMainValveAndGlowPlugInTurn) {
     TcuRig t;
-    ASSERT_TRUE(t.rig.WaitReady());
+    ASSERT_TRUE(t.rig.WaitOnlineWithTelemetry());
     EXPECT_EQ(t.dialog.State(), -2);
     t.Tick();
     EXPECT_EQ(t.dialog.State(), -2); // nothing while not running
@@ -94,7 +95,7 @@ TEST(CDialogTestTCU, RunsStarterIgnitionValveMainValveAndGlowPlugInTurn) {
     // sent once, as the ECU showed it at the next telemetry.
     const std::vector<std::string> order = {"parameters", "127", "12", "10", "9", "8"};
     EXPECT_EQ(t.rig.Received(), order);
-    t.rig.OnEcu(
+    t.rig.Do(
         [&] { EXPECT_DOUBLE_EQ(t.rig.system.ecu.Store().Parameters().starterRunVoltage, 3.0); });
 
     // Stop: the caption back, every indicator clear.
@@ -119,7 +120,7 @@ class CDialogTestTCUInterrupted : public ::testing::TestWithParam<Interruption> 
 TEST_P(CDialogTestTCUInterrupted, ClearsTheIndicatorsAndRestartsWithTheStarter) {
     const Interruption& c = GetParam();
     TcuRig t;
-    ASSERT_TRUE(t.rig.WaitReady());
+    ASSERT_TRUE(t.rig.WaitOnlineWithTelemetry());
     t.dialog.Control<QPushButton>(CDialogTestTCU::kStartStop)->click();
     t.StartUntilStarter();
     ASSERT_EQ(t.dialog.State(), 1);
@@ -138,7 +139,7 @@ TEST_P(CDialogTestTCUInterrupted, ClearsTheIndicatorsAndRestartsWithTheStarter) 
 
     c.restore(t);
     t.rig.Step(3200); // the valve test still running on the unit ends
-    ASSERT_TRUE(t.rig.Fresh());
+    ASSERT_TRUE(t.rig.WaitFreshTelemetry());
     t.rig.ClearLog();
     t.StartUntilStarter();
     EXPECT_EQ(t.dialog.State(), 1);
@@ -151,17 +152,17 @@ TEST_P(CDialogTestTCUInterrupted, ClearsTheIndicatorsAndRestartsWithTheStarter) 
 
 void DropTheLink(TcuRig& tcu) {
     tcu.rig.Disconnect();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !tcu.rig.ecu->connected(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !tcu.rig.ecu().connected(); }, 5000));
 }
 void RestoreTheLink(TcuRig& tcu) {
     tcu.rig.Reconnect();
-    ASSERT_TRUE(tcu.rig.WaitReady());
+    ASSERT_TRUE(tcu.rig.WaitOnlineWithTelemetry());
 }
 void SilenceTheTcu(TcuRig& tcu, bool silent) {
-    tcu.rig.OnEcu(
+    tcu.rig.Do(
         [&] { tcu.rig.system.ecu.Model().SetFault(sim::EngineFault::TcuNotAnswering, silent); });
     tcu.rig.Step(10); // the model reports it from its next step
-    ASSERT_TRUE(tcu.rig.Fresh());
+    ASSERT_TRUE(tcu.rig.WaitFreshTelemetry());
 }
 
 INSTANTIATE_TEST_SUITE_P(LosingTheEcuOrItsTcu,

@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QPushButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -22,8 +23,8 @@ struct LanguageGuard {
 
 TEST(CDialogTest, EachButtonSendsItsActuatorTest) {
     EcuDialogRig rig;
-    ASSERT_TRUE(rig.WaitReady());
-    CDialogTest dialog(*rig.ecu);
+    ASSERT_TRUE(rig.WaitOnlineWithTelemetry());
+    CDialogTest dialog(rig.ecu());
     const auto click = [&](int32_t id) { dialog.Control<QPushButton>(id)->click(); };
 
     struct Case {
@@ -51,19 +52,19 @@ TEST(CDialogTest, EachButtonSendsItsActuatorTest) {
         EXPECT_EQ(rig.Received(), c.expected) << "learn Hall " << c.learnHall;
     }
     // The extension valves' long form carries zeros after its first argument.
-    rig.OnEcu([&] {
+    rig.Do([&] {
         const auto writes = rig.system.ecu.Log().To(1);
         ASSERT_FALSE(writes.empty());
         EXPECT_EQ(writes.back().bytes, (std::vector<uint8_t>{2, 13, 1, 0, 0, 0, 0, 0, 0, 0}));
     });
     // The test reached the engine: it left its stopped state.
-    rig.OnEcu([&] { EXPECT_NE(rig.system.ecu.Model().State(), sim::EngineState::Stop); });
+    rig.Do([&] { EXPECT_NE(rig.system.ecu.Model().State(), sim::EngineState::Stop); });
 }
 
 TEST(CDialogTest, EnterPressesTheFocusedButtonAndWalksOnToTheNext) {
     EcuDialogRig rig;
-    ASSERT_TRUE(rig.WaitReady());
-    CDialogTest dialog(*rig.ecu);
+    ASSERT_TRUE(rig.WaitOnlineWithTelemetry());
+    CDialogTest dialog(rig.ecu());
     dialog.Show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
     rig.ClearLog();

@@ -1,71 +1,27 @@
 #pragma once
 
-// A simulated ECU behind a TCP bridge and the tool's device and ECU object on
-// it, without the main window: for the dialogs that work on the ECU object.
-// Tests step the simulated engine themselves (nothing drives it in real
-// time), step the dialogs' timers by calling their handlers, and wait for
-// fresh telemetry where a dialog decides on the live state.
+// The shared page rig (a simulated ECU behind the bridge, the tool's device
+// and ECU object on it, an engine that only moves when the test steps it) as
+// the test dialogs use it: the engine stepped by the dialogs' ticks, the link
+// dropped and restored, and what the ECU received told as one word a frame.
 
-#include "device/CDeviceBase.h"
-#include "ecu/CDeviceECU.h"
-#include "sim/SimEcuSystem.h"
-#include "sim/TcpBridge.h"
-#include "support/NoPorts.h"
+#include "EcuPanelRig.h"
 
-#include <QTest>
-
-#include <gtest/gtest.h>
-
-#include <atomic>
-#include <cstdint>
-#include <memory>
+#include <algorithm>
 #include <string>
 #include <vector>
 
-struct EcuDialogRig {
-    explicit EcuDialogRig(const sim::SimEcuConfig& config = {})
-        : system(config) {
-        EXPECT_TRUE(bridge.Start()) << bridge.GetLastError();
-        CDeviceBase::Options options;
-        options.socketPort = bridge.GetPort();
-        options.hidPort = &dongles;
-        options.serialPorts = &noSerial;
-        device = std::make_unique<CDeviceBase>(options);
-        ecu = std::make_unique<CDeviceECU>();
-        ecu->attach(device.get());
-        device->SetEventHandler(&EcuDialogRig::Count, this);
-        device->Start();
-    }
-    ~EcuDialogRig() {
-        ecu.reset(); // its threads use the device
-        device.reset();
-        bridge.Stop();
-    }
+struct EcuDialogRig : EcuPanelRig {
+    using EcuPanelRig::EcuPanelRig;
 
-    // Online, the parameter block read and one telemetry set decoded.
-    [[nodiscard]] bool WaitReady() {
-        return QTest::qWaitFor(
-            [&] { return ecu->connected() && parameters.load() > 0 && telemetry.load() > 0; },
-            10000);
-    }
-    // Until a telemetry set taken after this call has been decoded (the set
-    // under way when it is called may have been taken before).
-    [[nodiscard]] bool Fresh() {
-        const int32_t start = telemetry.load();
-        return QTest::qWaitFor([&] { return telemetry.load() >= start + 2; }, 5000);
-    }
+    // Online, the parameter block read and a telemetry set decoded (the
+    // TCU's flags known).
+    bool WaitOnlineWithTelemetry() { return WaitReady() && WaitFreshTelemetry(); }
     // Advances the simulated engine.
     void Step(uint32_t ms) {
         if (ms > 0) {
             system.Step(ms);
         }
-    }
-    template <typename Fn>
-    void OnEcu(Fn&& fn) {
-        system.bus.WithLock(fn);
-    }
-    void ClearLog() {
-        OnEcu([&] { system.ecu.ClearLog(); });
     }
     // The loss of the link: the bridge closes the connection and refuses new
     // ones until Reconnect.
@@ -76,14 +32,14 @@ struct EcuDialogRig {
     void Reconnect() { bridge.faults.acceptAndClose = 0; }
 
     // What the simulated ECU received on registers 1 and 2 (poll requests
-    // left out), oldest first, each as one word: a short or long register-1
-    // command by its code ("12", "13L1" for the long form with its first
-    // argument), a calibration as "calibrate N" (the ambient), its prepare
-    // command as "prepare", any other register-2 write as "parameters"
-    // (consecutive ones as one).
+    // left out), oldest first, one word each: a register-1 command by its
+    // code ("12"; the long form with its first argument, "13L1"), a
+    // calibration as "calibrate N" (the ambient), its prepare command as
+    // "prepare", any other register-2 write as "parameters" (consecutive ones
+    // as one).
     std::vector<std::string> Received() {
         std::vector<std::string> out;
-        OnEcu([&] {
+        Do([&] {
             for (const sim::EcuCommand& e : system.ecu.Log().Entries()) {
                 if ((e.reg != 1 && e.reg != 2) || e.IsPollRequest()) {
                     continue;
@@ -120,30 +76,4 @@ struct EcuDialogRig {
         }
         return "parameters";
     }
-
-    static int32_t Count(int32_t event, int32_t, void* self) {
-        auto* rig = static_cast<EcuDialogRig*>(self);
-        if (event == CDeviceECU::kTelemetry) {
-            ++rig->telemetry;
-        } else if (event == CDeviceECU::kParameters) {
-            ++rig->parameters;
-        }
-        return 0;
-    }
-
-    sim::SimEcuSystem system;
-    sim::TcpBridge bridge{system.bus, 0};
-    sim::HidDongleSet dongles;
-    NoSerialPorts noSerial;
-    std::unique_ptr<CDeviceBase> device;
-    std::unique_ptr<CDeviceECU> ecu;
-    std::atomic<int32_t> telemetry{0};
-    std::atomic<int32_t> parameters{0};
 };
-
-inline sim::SimEcuConfig SimConfig(bool block) {
-    sim::SimEcuConfig c;
-    c.format.generation = block ? sim::EcuGeneration::Block : sim::EcuGeneration::Item;
-    c.format.blockFormat = 3;
-    return c;
-}

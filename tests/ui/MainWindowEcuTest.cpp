@@ -163,6 +163,7 @@ TEST(MainWindowWithTheToolsDialogs, OpensTheTestDialogsAndFeedsThem) {
     rig.bridge.DropConnection();
     ASSERT_TRUE(QTest::qWaitFor([&] { return receiver() == QStringLiteral("????"); }, 5000));
     EXPECT_NE(ecuTest->Result(CDialogTestECU::kRowReceiverVoltage)->GetAlarm(), 0);
+}
 
 TEST(MainWindowOnTheSimulatedEcu, UnlockAddsTheEngineeringAndSimulatorPagesFedByTheWindow) {
     ScriptedUiServices services;

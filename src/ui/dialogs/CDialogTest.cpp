@@ -1,6 +1,7 @@
 #include "ui/dialogs/CDialogTest.h"
 
 #include "ecu/CDeviceECU.h"
+#include "ui/DialogTemplate.h"
 
 #include <QCheckBox>
 #include <QKeyEvent>
@@ -8,24 +9,21 @@
 
 namespace {
 
-struct Button {
-    int32_t id;
-    int16_t x, y;
-};
+using Kind = DialogItem::Kind;
 
-// Template 139, in dialog units: three columns of buttons.
-constexpr int16_t kButtonWidth = 72;
-constexpr int16_t kButtonHeight = 16;
-const Button kButtons[] = {
-    {CDialogTest::kMainPump, 7, 7},
-    {CDialogTest::kStarter, 85, 7},
-    {CDialogTest::kGlowPlug, 163, 7},
-    {CDialogTest::kValveFuel, 7, 42},
-    {CDialogTest::kValveIgnition, 85, 42},
-    {CDialogTest::kOxygenValve, 163, 42},
-    {CDialogTest::kValveEx1, 7, 62},
-    {CDialogTest::kValveEx2, 85, 62},
-    {CDialogTest::kIgnitionPump, 163, 62},
+// Template 139, in dialog units: three columns of buttons, the learn-Hall
+// check box under the main pump.
+const DialogItem kTemplate[] = {
+    {CDialogTest::kMainPump, Kind::Button, 7, 7, 72, 16, "主油泵"},
+    {CDialogTest::kStarter, Kind::Button, 85, 7, 72, 16, "启动电机"},
+    {CDialogTest::kGlowPlug, Kind::Button, 163, 7, 72, 16, "热火头"},
+    {CDialogTest::kLearnHall, Kind::Check, 7, 25, 72, 10, "学习霍尔"},
+    {CDialogTest::kValveFuel, Kind::Button, 7, 42, 72, 16, "电磁阀-主油路"},
+    {CDialogTest::kValveIgnition, Kind::Button, 85, 42, 72, 16, "电磁阀-点火油路"},
+    {CDialogTest::kOxygenValve, Kind::Button, 163, 42, 72, 16, "电磁阀-氧气"},
+    {CDialogTest::kValveEx1, Kind::Button, 7, 62, 72, 16, "电磁阀-扩展1"},
+    {CDialogTest::kValveEx2, Kind::Button, 85, 62, 72, 16, "电磁阀-扩展2"},
+    {CDialogTest::kIgnitionPump, Kind::Button, 163, 62, 72, 16, "点火油泵"},
 };
 
 // The Enter-key walk: starter -> main valve -> ignition valve -> glow plug.
@@ -58,18 +56,18 @@ const std::array<CTextTable::ControlText, CDialogTest::kCaptionCount>& CDialogTe
 CDialogTest::CDialogTest(CDeviceECU& ecu, QWidget* parent)
     : CDialogBase(parent)
     , m_ecu(ecu) {
-    for (const Button& b : kButtons) {
-        auto* button = new QPushButton(this);
-        button->setGeometry(DluRect(b.x, b.y, kButtonWidth, kButtonHeight));
-        RegisterControl(b.id, button);
-        connect(button, &QPushButton::clicked, this, [this, id = b.id] { OnButton(id); });
+    CreateDialogItems(*this, kTemplate);
+    for (const DialogItem& item : kTemplate) {
+        if (auto* button = Control<QPushButton>(item.id)) {
+            // Enter on the focused button presses it: the walk relies on it.
+            button->setAutoDefault(true);
+            connect(button, &QPushButton::clicked, this, [this, id = item.id] { OnButton(id); });
+        }
     }
     for (int32_t id : kWalk) {
         GetDlgItem(id)->installEventFilter(this);
     }
-    m_learnHall = new QCheckBox(QStringLiteral("学习霍尔"), this);
-    m_learnHall->setGeometry(DluRect(7, 25, kButtonWidth, 10));
-    RegisterControl(kLearnHall, m_learnHall);
+    m_learnHall = Control<QCheckBox>(kLearnHall);
     setFixedSize(DluRect(0, 0, 242, 85).size());
     Recaption();
 }

@@ -2,18 +2,17 @@
 
 #include "ecu/CDeviceECU.h"
 #include "ui/CComboBoxInt.h"
+#include "ui/DialogTemplate.h"
 #include "ui/IUiServices.h"
 #include "ui/dialogs/CColorEdit.h"
 
 #include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -58,7 +57,7 @@ constexpr int16_t kRowPitch = 15;
 constexpr int16_t kRightColumn = 124;
 constexpr int16_t kRightWidth = 100;
 
-const QString kStartCaption = QStringLiteral("开始自动测试");
+const QString kStartCaption = QStringLiteral("开始自动测试"); // the template's caption
 const QString kStopCaption = QStringLiteral("停止测试");
 
 } // namespace
@@ -81,78 +80,67 @@ CDialogTestECU::CDialogTestECU(CDeviceECU& ecu, QWidget* parent)
 }
 
 void CDialogTestECU::CreateControls() {
+    using Kind = DialogItem::Kind;
+    std::vector<DialogItem> items;
     for (int32_t row = 0; row < kRowCount; ++row) {
-        const int16_t y = static_cast<int16_t>(kRowTop + row * kRowPitch);
-        auto* label = new QLabel(QString::fromUtf8(kRowLabels[row]), this);
-        label->setGeometry(DluRect(7, y + 2, 46, 9));
-        auto* result = new CColorEdit(this);
-        result->setReadOnly(true);
-        result->setFocusPolicy(Qt::ClickFocus);
-        result->setGeometry(DluRect(55, y, 50, 12));
-        label->setBuddy(result);
+        const auto y = static_cast<int16_t>(kRowTop + row * kRowPitch);
+        items.push_back({kFirstLabel + row,
+                         Kind::Label,
+                         7,
+                         static_cast<int16_t>(y + 2),
+                         46,
+                         9,
+                         kRowLabels[row]});
+        items.push_back({kFirstResult + row, Kind::Alarm, 55, y, 50, 12, ""});
+        items.push_back(
+            {kFirstCheck + row, Kind::Check, 108, static_cast<int16_t>(y + 1), 10, 10, ""});
+    }
+    constexpr int16_t x = kRightColumn;
+    constexpr int16_t w = kRightWidth;
+    const DialogItem right[] = {
+        {kReferenceLabel, Kind::Label, x, kRowTop + 2, 46, 9, "参考温度:"},
+        {kReference, Kind::Combo, x + 48, kRowTop, w - 48, 13, ""},
+        {kPumpVoltageLabel, Kind::Label, x, kRowTop + 19, 46, 9, "油泵电压:"},
+        {kPumpVoltage, Kind::Combo, x + 48, kRowTop + 17, w - 48, 13, ""},
+        {kRecordReference, Kind::Check, x, kRowTop + 36, w, 10, "记录油泵参考转速"},
+        {kAutoCalibrate, Kind::Check, x, kRowTop + 50, w, 10, "自动校准温度"},
+        {kStartStop, Kind::Button, x, kRowTop + 66, w, 16, "开始自动测试"},
+        {kStatusLabel, Kind::Label, x, kRowTop + 89, 26, 9, "状态:"},
+        {kStatus, Kind::Value, x + 28, kRowTop + 87, w - 28, 12, ""},
+        {kManualCalibrate, Kind::Button, x, kRowTop + 106, w, 14, "手动校准"},
+        {kGeneratorTest, Kind::Button, x, kRowTop + 123, w, 14, "测试发电输出"},
+    };
+    items.insert(items.end(), std::begin(right), std::end(right));
+    CreateDialogItems(*this, items);
+
+    for (int32_t row = 0; row < kRowCount; ++row) {
+        const auto i = static_cast<size_t>(row);
+        m_results[i] = Control<CColorEdit>(kFirstResult + row);
+        m_checks[i] = Control<QCheckBox>(kFirstCheck + row);
         // The check box has no caption of its own; it is named after its row.
-        auto* check = new QCheckBox(this);
-        check->setAccessibleName(label->text());
-        check->setGeometry(DluRect(108, y + 1, 10, 10));
-        connect(check, &QCheckBox::clicked, this, &CDialogTestECU::Refresh);
-        RegisterControl(kFirstLabel + row, label);
-        RegisterControl(kFirstResult + row, result);
-        RegisterControl(kFirstCheck + row, check);
-        m_results[static_cast<size_t>(row)] = result;
-        m_checks[static_cast<size_t>(row)] = check;
+        m_checks[i]->setAccessibleName(QString::fromUtf8(kRowLabels[row]));
+        connect(m_checks[i], &QCheckBox::clicked, this, &CDialogTestECU::Refresh);
     }
-
-    auto* referenceLabel = new QLabel(QStringLiteral("参考温度:"), this);
-    referenceLabel->setGeometry(DluRect(kRightColumn, kRowTop + 2, 46, 9));
-    m_reference = new CComboBoxInt(this);
-    m_reference->setGeometry(DluRect(kRightColumn + 48, kRowTop, kRightWidth - 48, 13));
-    referenceLabel->setBuddy(m_reference);
-    auto* pumpLabel = new QLabel(QStringLiteral("油泵电压:"), this);
-    pumpLabel->setGeometry(DluRect(kRightColumn, kRowTop + 19, 46, 9));
-    m_pumpVoltage = new QComboBox(this);
+    m_reference = Control<CComboBoxInt>(kReference);
+    m_pumpVoltage = Control<CComboBoxInt>(kPumpVoltage);
     for (const char* voltage : kPumpTestVoltages) {
-        m_pumpVoltage->addItem(QString::fromUtf8(voltage));
+        m_pumpVoltage->AddString(QString::fromUtf8(voltage));
     }
-    m_pumpVoltage->setGeometry(DluRect(kRightColumn + 48, kRowTop + 17, kRightWidth - 48, 13));
-    pumpLabel->setBuddy(m_pumpVoltage);
-
-    m_recordReference = new QCheckBox(QStringLiteral("记录油泵参考转速"), this);
-    m_recordReference->setGeometry(DluRect(kRightColumn, kRowTop + 36, kRightWidth, 10));
+    m_recordReference = Control<QCheckBox>(kRecordReference);
     connect(m_recordReference, &QCheckBox::clicked, this, &CDialogTestECU::Refresh);
-    m_autoCalibrate = new QCheckBox(QStringLiteral("自动校准温度"), this);
-    m_autoCalibrate->setGeometry(DluRect(kRightColumn, kRowTop + 50, kRightWidth, 10));
-
-    auto* startStop = new QPushButton(kStartCaption, this);
-    startStop->setGeometry(DluRect(kRightColumn, kRowTop + 66, kRightWidth, 16));
-    connect(startStop, &QPushButton::clicked, this, &CDialogTestECU::OnStartStop);
-    auto* statusLabel = new QLabel(QStringLiteral("状态:"), this);
-    statusLabel->setGeometry(DluRect(kRightColumn, kRowTop + 89, 26, 9));
-    auto* status = new QLineEdit(this);
-    status->setReadOnly(true);
-    status->setFocusPolicy(Qt::ClickFocus);
-    status->setGeometry(DluRect(kRightColumn + 28, kRowTop + 87, kRightWidth - 28, 12));
-    statusLabel->setBuddy(status);
-    auto* manual = new QPushButton(QStringLiteral("手动校准"), this);
-    manual->setGeometry(DluRect(kRightColumn, kRowTop + 106, kRightWidth, 14));
-    connect(manual, &QPushButton::clicked, this, &CDialogTestECU::OnManualCalibrate);
-    auto* generator = new QPushButton(QStringLiteral("测试发电输出"), this);
-    generator->setGeometry(DluRect(kRightColumn, kRowTop + 123, kRightWidth, 14));
-    connect(generator, &QPushButton::clicked, this, &CDialogTestECU::OnGeneratorTest);
-    for (QPushButton* button : {startStop, manual, generator}) {
-        button->setAutoDefault(false);
-    }
-
-    RegisterControl(kReferenceLabel, referenceLabel);
-    RegisterControl(kReference, m_reference);
-    RegisterControl(kPumpVoltageLabel, pumpLabel);
-    RegisterControl(kPumpVoltage, m_pumpVoltage);
-    RegisterControl(kRecordReference, m_recordReference);
-    RegisterControl(kAutoCalibrate, m_autoCalibrate);
-    RegisterControl(kStartStop, startStop);
-    RegisterControl(kStatusLabel, statusLabel);
-    RegisterControl(kStatus, status);
-    RegisterControl(kManualCalibrate, manual);
-    RegisterControl(kGeneratorTest, generator);
+    m_autoCalibrate = Control<QCheckBox>(kAutoCalibrate);
+    connect(Control<QPushButton>(kStartStop),
+            &QPushButton::clicked,
+            this,
+            &CDialogTestECU::OnStartStop);
+    connect(Control<QPushButton>(kManualCalibrate),
+            &QPushButton::clicked,
+            this,
+            &CDialogTestECU::OnManualCalibrate);
+    connect(Control<QPushButton>(kGeneratorTest),
+            &QPushButton::clicked,
+            this,
+            &CDialogTestECU::OnGeneratorTest);
     setFixedSize(
         DluRect(0, 0, kRightColumn + kRightWidth + 7, kRowTop + 10 * kRowPitch + 4).size());
 }

@@ -11,7 +11,6 @@ class CComboBoxInt;
 class CDeviceECU;
 class CEcuLiveState;
 class QCheckBox;
-class QComboBox;
 
 // "测试 ECU": the bench check of an ECU before it ships. Ten live readings,
 // each checked against its pass band while its check box is set and shown
@@ -135,7 +134,7 @@ private:
     QCheckBox* m_recordReference = nullptr;
     QCheckBox* m_autoCalibrate = nullptr;
     CComboBoxInt* m_reference = nullptr;
-    QComboBox* m_pumpVoltage = nullptr;
+    CComboBoxInt* m_pumpVoltage = nullptr; // entries carry no value: the text is sent
 
     int32_t m_state = -2;
     int32_t m_counter = 0;

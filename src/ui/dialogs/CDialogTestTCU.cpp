@@ -1,6 +1,7 @@
 #include "ui/dialogs/CDialogTestTCU.h"
 
 #include "ecu/CDeviceECU.h"
+#include "ui/DialogTemplate.h"
 
 #include <QCheckBox>
 #include <QPushButton>
@@ -20,16 +21,21 @@ constexpr int32_t kSettleTicks = 5; // state -1: 250 ms
 const QString kStartCaption = QStringLiteral("开始批量测试");
 const QString kStopCaption = QStringLiteral("停止测试");
 
-struct Indicator {
-    int32_t id;
-    const char* caption;
+using Kind = DialogItem::Kind;
+
+// Template 146, in dialog units.
+const DialogItem kTemplate[] = {
+    {CDialogTestTCU::kStartStop, Kind::Button, 7, 7, 100, 16, "开始批量测试"},
+    {CDialogTestTCU::kStarter, Kind::Check, 12, 30, 95, 10, "测试启动电机"},
+    {CDialogTestTCU::kIgnitionValve, Kind::Check, 12, 44, 95, 10, "测试电磁阀 - 点火"},
+    {CDialogTestTCU::kMainValve, Kind::Check, 12, 58, 95, 10, "测试电磁阀 - 主油路"},
+    {CDialogTestTCU::kGlowPlug, Kind::Check, 12, 72, 95, 10, "测试热火头"},
 };
-const Indicator kIndicators[] = {
-    {CDialogTestTCU::kStarter, "测试启动电机"},
-    {CDialogTestTCU::kIgnitionValve, "测试电磁阀 - 点火"},
-    {CDialogTestTCU::kMainValve, "测试电磁阀 - 主油路"},
-    {CDialogTestTCU::kGlowPlug, "测试热火头"},
-};
+// The indicators, in the order of the batch.
+constexpr int32_t kIndicators[] = {CDialogTestTCU::kStarter,
+                                   CDialogTestTCU::kIgnitionValve,
+                                   CDialogTestTCU::kMainValve,
+                                   CDialogTestTCU::kGlowPlug};
 
 } // namespace
 
@@ -37,20 +43,15 @@ CDialogTestTCU::CDialogTestTCU(CDeviceECU& ecu, QWidget* parent)
     : CDialogBase(parent)
     , m_ecu(ecu) {
     setWindowTitle(QStringLiteral("测试 TCU"));
-    auto* startStop = new QPushButton(kStartCaption, this);
-    startStop->setAutoDefault(false);
-    startStop->setGeometry(DluRect(7, 7, 100, 16));
-    RegisterControl(kStartStop, startStop);
-    connect(startStop, &QPushButton::clicked, this, &CDialogTestTCU::OnStartStop);
-    int16_t y = 30;
-    for (const Indicator& i : kIndicators) {
-        auto* box = new QCheckBox(QString::fromUtf8(i.caption), this);
-        box->setEnabled(false); // only the batch sets them
-        box->setGeometry(DluRect(12, y, 95, 10));
-        RegisterControl(i.id, box);
-        y = static_cast<int16_t>(y + 14);
+    CreateDialogItems(*this, kTemplate);
+    connect(Control<QPushButton>(kStartStop),
+            &QPushButton::clicked,
+            this,
+            &CDialogTestTCU::OnStartStop);
+    for (int32_t id : kIndicators) {
+        EnableControl(id, false); // only the batch sets them
     }
-    setFixedSize(DluRect(0, 0, 114, y + 3).size());
+    setFixedSize(DluRect(0, 0, 114, 85).size());
     SetTimer(kSequenceTimer, kTickMs);
 }
 
@@ -63,7 +64,7 @@ void CDialogTestTCU::Show() {
 std::array<bool, 4> CDialogTestTCU::Indicators() const {
     std::array<bool, 4> on{};
     for (size_t i = 0; i < on.size(); ++i) {
-        on[i] = Control<QCheckBox>(kIndicators[i].id)->isChecked();
+        on[i] = Control<QCheckBox>(kIndicators[i])->isChecked();
     }
     return on;
 }
@@ -74,8 +75,8 @@ void CDialogTestTCU::SetIndicator(int32_t id, bool on) {
 
 void CDialogTestTCU::BackToStart() {
     m_state = -2;
-    for (const Indicator& i : kIndicators) {
-        SetIndicator(i.id, false);
+    for (int32_t id : kIndicators) {
+        SetIndicator(id, false);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "device/CDeviceBase.h"
 #include "platform/FileIo.h"
+#include "ui/DialogTemplate.h"
 #include "ui/IUiServices.h"
 
 #include <QCheckBox>
@@ -12,41 +13,37 @@
 #include <algorithm>
 #include <vector>
 
+namespace {
+
+using Kind = DialogItem::Kind;
+
+// The dialog's template, in dialog units.
+const DialogItem kTemplate[] = {
+    {CDialogUpdateFw::kPath, Kind::Value, 7, 7, 256, 12, ""},
+    {CDialogUpdateFw::kProgress, Kind::Progress, 7, 24, 256, 10, ""},
+    {CDialogUpdateFw::kOpenFile, Kind::Button, 7, 40, 50, 14, "打开文件"},
+    {CDialogUpdateFw::kUpgrade, Kind::Button, 61, 40, 50, 14, " 升级"},
+    {CDialogUpdateFw::kRepeat, Kind::Check, 117, 42, 108, 10, "无限次升级，直到失败"},
+    {CDialogUpdateFw::kCounter, Kind::Value, 231, 41, 32, 12, ""},
+};
+
+} // namespace
+
 CDialogUpdateFw::CDialogUpdateFw(CDeviceBase& device, QWidget* parent)
     : CDialogBase(parent)
     , m_device(device) {
     setWindowTitle(QStringLiteral("固件升级"));
-    m_pathEdit = new QLineEdit(this);
-    m_pathEdit->setReadOnly(true);
+    CreateDialogItems(*this, kTemplate);
+    m_pathEdit = Control<QLineEdit>(kPath);
+    m_progress = Control<QProgressBar>(kProgress);
+    m_repeat = Control<QCheckBox>(kRepeat);
+    // The two edits have no label of their own.
     m_pathEdit->setAccessibleName(QStringLiteral("固件文件"));
-    m_pathEdit->setGeometry(DluRect(7, 7, 256, 12));
-    m_progress = new QProgressBar(this);
-    m_progress->setRange(0, 100);
-    m_progress->setValue(0);
-    m_progress->setTextVisible(false);
-    m_progress->setGeometry(DluRect(7, 24, 256, 10));
-    auto* open = new QPushButton(QStringLiteral("打开文件"), this);
-    open->setGeometry(DluRect(7, 40, 50, 14));
-    auto* upgrade = new QPushButton(QStringLiteral(" 升级"), this);
-    upgrade->setGeometry(DluRect(61, 40, 50, 14));
-    m_repeat = new QCheckBox(QStringLiteral("无限次升级，直到失败"), this);
-    m_repeat->setGeometry(DluRect(117, 42, 108, 10));
-    auto* counter = new QLineEdit(this);
-    counter->setReadOnly(true);
-    counter->setFocusPolicy(Qt::ClickFocus);
-    counter->setAccessibleName(QStringLiteral("升级次数"));
-    counter->setGeometry(DluRect(231, 41, 32, 12));
-    for (QPushButton* button : {open, upgrade}) {
-        button->setAutoDefault(false);
-    }
-    RegisterControl(kPath, m_pathEdit);
-    RegisterControl(kProgress, m_progress);
-    RegisterControl(kOpenFile, open);
-    RegisterControl(kUpgrade, upgrade);
-    RegisterControl(kRepeat, m_repeat);
-    RegisterControl(kCounter, counter);
-    connect(open, &QPushButton::clicked, this, &CDialogUpdateFw::OnOpenFile);
-    connect(upgrade, &QPushButton::clicked, this, &CDialogUpdateFw::OnUpgrade);
+    Control<QLineEdit>(kCounter)->setAccessibleName(QStringLiteral("升级次数"));
+    connect(
+        Control<QPushButton>(kOpenFile), &QPushButton::clicked, this, &CDialogUpdateFw::OnOpenFile);
+    connect(
+        Control<QPushButton>(kUpgrade), &QPushButton::clicked, this, &CDialogUpdateFw::OnUpgrade);
     setFixedSize(DluRect(0, 0, 270, 61).size());
 }
 

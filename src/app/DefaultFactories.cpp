@@ -1,6 +1,7 @@
 #include "app/DefaultFactories.h"
 
 #include "ecu/CDeviceECU.h"
+#include "ui/dialogs/CDialogSetting.h"
 #include "ui/dialogs/CDialogTest.h"
 #include "ui/dialogs/CDialogTestECU.h"
 #include "ui/dialogs/CDialogTestTCU.h"
@@ -29,6 +30,9 @@ CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
         default:
             return nullptr;
         }
+    };
+    factories.settings = [&ecu](QWidget* parent) -> std::unique_ptr<ISettingsDialog> {
+        return std::make_unique<CDialogSetting>(&ecu, parent);
     };
     factories.testDialog = [&ecu](int32_t templateId,
                                   QWidget* parent) -> std::unique_ptr<ITestDialog> {

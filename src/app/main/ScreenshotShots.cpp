@@ -1,5 +1,6 @@
 #include "app/main/ScreenshotShots.h"
 
+#include "app/CEcuViewECU.h"
 #include "app/CTurbexDlg.h"
 #include "ui/CTabCtrl.h"
 #include "ui/CUiServices.h"
@@ -11,8 +12,11 @@
 #include "ui/dialogs/CDialogUpdateFw.h"
 #include "ui/panels/CDialogSimulate.h"
 
+#include "ui/dialogs/CDialogSetting.h"
 #include <QLineEdit>
 #include <QPushButton>
+
+#include <QApplication>
 #include <QTimer>
 
 #include <memory>
@@ -63,6 +67,35 @@ void UnlockAndSelect(CTurbexDlg& window, int32_t slot) {
     }
     (void)window.Tab()->SetCurSel(slot);
     window.OnTabChange(slot);
+}
+
+using Done = std::function<void(const QPixmap&)>;
+
+// Opens the settings dialog with "Set Param" and, once the values read
+// afresh are shown, calls then with the dialog from inside its modal run.
+// then must end the run (CDialogSetting::Close).
+void WithSettingsDialog(CTurbexDlg& window,
+                        const Done& done,
+                        std::function<void(CDialogSetting&)> then) {
+    QTimer::singleShot(0, &window, [&window, done, then] {
+        auto* dialog = dynamic_cast<CDialogSetting*>(QApplication::activeModalWidget());
+        auto* ecu = dynamic_cast<CEcuViewECU*>(&window.Ecu());
+        if (dialog == nullptr || ecu == nullptr) {
+            done(QPixmap());
+            return;
+        }
+        WhenReady(
+            dialog,
+            [ecu] {
+                return ecu->Ecu().withParameters([](CEcuParameters& p) { return !p.dirty(); });
+            },
+            5000,
+            [dialog, then](bool) {
+                // Let the parameter notification reach the dialog.
+                QTimer::singleShot(300, dialog, [dialog, then] { then(*dialog); });
+            });
+    });
+    window.OnSetParam(); // returns when the dialog is closed
 }
 
 } // namespace
@@ -158,5 +191,37 @@ std::vector<ScreenshotShot> ScreenshotShots() {
              };
              WhenReady(&window, filled, 3000, [&window, done](bool) { done(window.grab()); });
          }});
+    // The settings dialog with the simulated ECU's values.
+    shots.push_back({"settings", [](CTurbexDlg& window, Done done) {
+                         WithSettingsDialog(window, done, [done](CDialogSetting& dialog) {
+                             // The whole form, also where the screen is
+                             // smaller than it (offscreen: 800 x 800) and it scrolls.
+                             const QPixmap picture = dialog.Form()->grab();
+                             dialog.Close();
+                             done(picture);
+                         });
+                     }});
+    // The same in edit mode ("Change Param"), the values no longer greyed;
+    // left without sending anything.
+    shots.push_back({"settings_edit", [](CTurbexDlg& window, Done done) {
+                         WithSettingsDialog(window, done, [done](CDialogSetting& dialog) {
+                             dialog.SetEditMode(1);
+                             const QPixmap picture = dialog.Form()->grab();
+                             dialog.SetEditMode(0);
+                             dialog.Close();
+                             done(picture);
+                         });
+                     }});
+    // Its altitude table, a modal run inside the settings dialog's.
+    shots.push_back({"altitude", [](CTurbexDlg& window, Done done) {
+                         WithSettingsDialog(window, done, [done](CDialogSetting& dialog) {
+                             QTimer::singleShot(100, &dialog, [&dialog, done] {
+                                 const QPixmap picture = dialog.Altpress().grab();
+                                 dialog.Close(); // the table's run first, then the dialog's
+                                 done(picture);
+                             });
+                             dialog.OnAltitude();
+                         });
+                     }});
     return shots;
 }

@@ -4,7 +4,12 @@
 #include "app/CTurbexDlg.h"
 #include "ui/CTabCtrl.h"
 #include "ui/CUiServices.h"
+#include "ui/dialogs/CColorEdit.h"
 #include "ui/dialogs/CDialogPassword.h"
+#include "ui/dialogs/CDialogTest.h"
+#include "ui/dialogs/CDialogTestECU.h"
+#include "ui/dialogs/CDialogTestTCU.h"
+#include "ui/dialogs/CDialogUpdateFw.h"
 #include "ui/panels/CDialogCurrentState.h"
 #include "ui/panels/CDialogPump.h"
 #include "ui/panels/CDialogRpmTemp.h"
@@ -175,6 +180,65 @@ std::vector<ScreenshotShot> ScreenshotShots() {
                                  return count >= 40 || (waited >= 2000 && count == 0);
                              },
                              done);
+                     }});
+    // The modeless test dialogs, opened as their buttons do, grabbed once the
+    // ECU test has shown a telemetry set, then hidden again.
+    const auto modeless = [](void (CTurbexDlg::*open)(),
+                             std::function<QDialog*(CTurbexDlg&)> find,
+                             std::function<bool(QDialog&)> ready) {
+        return [=](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
+            (window.*open)();
+            QDialog* dialog = find(window);
+            if (dialog == nullptr) {
+                done(QPixmap());
+                return;
+            }
+            WhenReady(
+                dialog,
+                [=] { return ready(*dialog); },
+                3000,
+                [=](bool) {
+                    const QPixmap picture = dialog->grab();
+                    dialog->hide();
+                    done(picture);
+                });
+        };
+    };
+    const auto always = [](QDialog&) { return true; };
+    shots.push_back({"test_engine",
+                     modeless(
+                         &CTurbexDlg::OnTestEngine,
+                         [](CTurbexDlg& w) { return w.findChild<CDialogTest*>(); },
+                         always)});
+    shots.push_back({"test_ecu",
+                     modeless(
+                         &CTurbexDlg::OnEcuTest,
+                         [](CTurbexDlg& w) { return w.findChild<CDialogTestECU*>(); },
+                         [](QDialog& d) {
+                             const QString power = static_cast<CDialogTestECU&>(d)
+                                                       .Result(CDialogTestECU::kRowPowerVoltage)
+                                                       ->text();
+                             return !power.isEmpty() && power != QStringLiteral("????");
+                         })});
+    shots.push_back({"test_tcu",
+                     modeless(
+                         &CTurbexDlg::OnTcuTest,
+                         [](CTurbexDlg& w) { return w.findChild<CDialogTestTCU*>(); },
+                         always)});
+    // The firmware dialog runs modally: grabbed from a timer inside its
+    // modal run, then closed, which ends the run.
+    shots.push_back({"firmware", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
+                         QTimer::singleShot(300, &window, [&window, done] {
+                             auto* dialog = window.findChild<CDialogUpdateFw*>();
+                             if (dialog == nullptr || !dialog->isVisible()) {
+                                 done(QPixmap());
+                                 return;
+                             }
+                             const QPixmap picture = dialog->grab();
+                             dialog->reject();
+                             done(picture);
+                         });
+                         window.OnUpdate();
                      }});
     // The engineering page, idle.
     shots.push_back({"kvrw", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {

@@ -270,9 +270,11 @@ void CDeviceBase::PollLoop() {
             if (!Pause(100)) {
                 break;
             }
-            if (m_transferRequested.load() != 0) {
+            // Taken before the transfer runs: a new request made while its end
+            // is being reported (a repeated upgrade asks at once) is kept for
+            // the next pass instead of being cleared with this one.
+            if (m_transferRequested.exchange(0) != 0) {
                 Transfer();
-                m_transferRequested = 0;
             }
         }
         if (!Running()) {
@@ -509,6 +511,11 @@ int CDeviceBase::TransferBlocks(const std::vector<uint8_t>& image) {
 }
 
 int CDeviceBase::TransferClassic(const std::vector<uint8_t>& image) {
+    // Block numbers are 16 bits: a larger image would wrap round and write
+    // over the start of the application. Refused before anything is erased.
+    if (image.size() > kClassicMaxImageBytes) {
+        return 0;
+    }
     if (ReadTimings() == 0 || Erase() == 0) {
         return 0;
     }

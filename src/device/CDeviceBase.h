@@ -37,6 +37,9 @@ public:
     static constexpr uint16_t kNoUnit = 256;
     static constexpr uint8_t kUnitAddress = 31;
     static constexpr int32_t kMissLimit = 10;
+    // The classic protocol numbers its 32-byte blocks in 16 bits; a larger
+    // image fails its transfer without erasing the unit.
+    static constexpr uint32_t kClassicMaxImageBytes = 65536u * 32u;
 
     enum Event : int32_t {
         kEventLink = 0,

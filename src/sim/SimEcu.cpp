@@ -53,6 +53,7 @@ void SimEcu::ApplyParametersToModel() {
     t.pumpLimit = p.pumpLimit;
     t.glowVoltage = p.glowStartVoltage;
     t.starterRunVoltage = p.starterRunVoltage;
+    t.pumpTestVoltage = p.ignitionPumpVoltage;
     t.accelerationCurve = p.throttleAcceleration;
     t.decelerationCurve = p.throttleDeceleration;
     t.reduceCoolingTime = p.reduceCoolingTime;
@@ -61,6 +62,9 @@ void SimEcu::ApplyParametersToModel() {
 }
 
 void SimEcu::Step(uint32_t ms) {
+    if (m_config.demo) {
+        m_pilot.Step(ms, m_model);
+    }
     m_model.Step(ms);
 }
 

@@ -5,12 +5,14 @@
 #include <QFont>
 #include <QImage>
 #include <QPainter>
+#include <QPolygon>
 
 // The canvas on a QImage (32-bit RGB), drawn with QPainter with antialiasing
 // off. One-pixel lines are stepped by this class itself (Bresenham, end pixel
 // left out, dotted pens one pixel on and one off), so that they land on
-// exactly the pixels the raster semantics of ICanvas name; wider lines,
-// text and blending go through QPainter.
+// exactly the pixels the raster semantics of ICanvas name; wider lines
+// (stroked together while one pen draws a polyline), text and blending go
+// through QPainter.
 //
 // The surface reports 96 dots per inch whatever the screen, so that fonts
 // made from a point size have the same pixel size everywhere.
@@ -67,12 +69,17 @@ private:
     void PlotLine1(int32_t x0, int32_t y0, int32_t x1, int32_t y1);
     // One painter stays open across QPainter operations (opening one per
     // line would cost more than the line); it is closed before this class
-    // touches the pixels itself.
+    // touches the pixels itself. Painter() strokes the pending polyline
+    // first, ActivePainter() does not.
     QPainter& Painter();
+    QPainter& ActivePainter();
     void EndPainter() const;
+    // Strokes the wide-pen lines drawn since the last stroke, in m_pen.
+    void StrokePolyline() const;
 
     QImage m_image;
     mutable QPainter m_painter;
+    mutable QPolygon m_polyline; // wide-pen lines not yet stroked
     CanvasPen m_pen;
     CanvasFont m_font;
     QFont m_qfont;

@@ -41,6 +41,7 @@ void Usage(FILE* out) {
                "  --erase-time N         classic protocol, units of 10 ms; 255: silent while erasing\n"
                "  --block-write-delay N  classic protocol, ms after each block\n"
                "  --missing BATCH:MASK   block protocol: lose those blocks of that batch once\n"
+               "  --refuse-erase-from N  refuse the Nth erase and every later one (1 = the first)\n"
                "  --update-resets-parameters   a finished update sets the parameters to their defaults\n"
                "  --update-version A.B.C  the application version after a finished update\n"
                "Run log:\n"
@@ -148,6 +149,9 @@ int main(int argc, char** argv) {
             ++i;
             boot.missingBatch = static_cast<int>(batch);
             boot.missingMask = mask;
+        } else if (arg == "--refuse-erase-from") {
+            if (!number(1, 1000000)) return Fail("--refuse-erase-from needs a number from 1");
+            boot.refuseEraseFrom = static_cast<int>(n);
         } else if (arg == "--update-resets-parameters") {
             updateEffect.resetParameters = true;
         } else if (arg == "--update-version") {

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 namespace {
 
 constexpr CanvasColor kWhite = Rgb(255, 255, 255);
@@ -51,6 +54,35 @@ TEST(CCanvasQt, LinesLeaveOutTheirEndPixel) {
     c.MoveTo(15, 15);
     c.LineTo(15, 15); // zero length: nothing
     EXPECT_EQ(c.PixelAt(15, 15), kWhite);
+}
+
+TEST(CCanvasQt, StraightLinesInEveryDirectionAndClipped) {
+    // Each line covers its start and stops one pixel short of its end,
+    // whichever way it runs, and only its pixels inside the surface.
+    struct Case {
+        int32_t x0, y0, x1, y1;
+        int expected; // red pixels
+        int32_t firstX, firstY, lastX, lastY;
+    };
+    const Case cases[] = {
+        {9, 5, 2, 5, 7, 9, 5, 3, 5},     // right to left: 9..3
+        {4, 12, 4, 3, 9, 4, 12, 4, 4},   // upwards: 12..4
+        {-5, 2, 4, 2, 4, 0, 2, 3, 2},    // starts left of the surface
+        {15, 3, 25, 3, 5, 15, 3, 19, 3}, // runs off the right edge
+        {7, -3, 7, 30, 20, 7, 0, 7, 19}, // through the whole height
+        {3, 25, 9, 25, 0, 0, 0, 0, 0},   // below the surface
+    };
+    for (const Case& c : cases) {
+        CCanvasQt s(20, 20);
+        s.SelectPen({CanvasPen::kSolid, 1, kRed});
+        s.MoveTo(c.x0, c.y0);
+        s.LineTo(c.x1, c.y1);
+        EXPECT_EQ(CountColour(s, kRed), c.expected) << c.x0 << "," << c.y0;
+        if (c.expected > 0) {
+            EXPECT_EQ(s.PixelAt(c.firstX, c.firstY), kRed) << c.x0 << "," << c.y0;
+            EXPECT_EQ(s.PixelAt(c.lastX, c.lastY), kRed) << c.x0 << "," << c.y0;
+        }
+    }
 }
 
 TEST(CCanvasQt, DottedLinesAlternateThreeOnThreeOff) {
@@ -171,6 +203,61 @@ TEST(CCanvasQt, WideLinesCoverTheirMiddle) {
     EXPECT_EQ(c.PixelAt(0, 0), kBlack);
 }
 
+// A run of wide lines is stroked in one go: the same pixels as each line on
+// its own, and in order with what is drawn before and after it.
+TEST(CCanvasQt, WideLinesOfOnePolylineAreTheLinesOneByOne) {
+    std::vector<std::pair<int32_t, int32_t>> zigzag = {{2, 40},
+                                                       {4, 12},
+                                                       {6, 12},
+                                                       {8, 55},
+                                                       {10, 3},
+                                                       {12, 30},
+                                                       {14, 31},
+                                                       {40, 31},
+                                                       {41, 58},
+                                                       {70, 2}};
+    uint32_t seed = 7; // and a strip chart's curve: 2 pixels a sample
+    for (int32_t x = 72; x < 236; x += 2) {
+        seed = seed * 1103515245u + 12345u;
+        zigzag.emplace_back(x, static_cast<int32_t>((seed >> 16) % 58) + 1);
+    }
+    for (int32_t width : {2, 3, 5}) {
+        CCanvasQt joined(240, 60);
+        CCanvasQt single(240, 60);
+        for (CCanvasQt* c : {&joined, &single}) {
+            c->SelectPen({CanvasPen::kSolid, width, kRed});
+        }
+        joined.MoveTo(zigzag[0].first, zigzag[0].second);
+        for (size_t i = 1; i < zigzag.size(); ++i) {
+            joined.LineTo(zigzag[i].first, zigzag[i].second);
+            single.MoveTo(zigzag[i - 1].first, zigzag[i - 1].second);
+            single.LineTo(zigzag[i].first, zigzag[i].second);
+            (void)single.PixelAt(0, 0); // strokes this line alone
+        }
+        int red = 0;
+        for (int32_t y = 0; y < 60; ++y) {
+            for (int32_t x = 0; x < 240; ++x) {
+                ASSERT_EQ(joined.PixelAt(x, y), single.PixelAt(x, y))
+                    << width << ": " << x << "," << y;
+                red += joined.PixelAt(x, y) == kRed ? 1 : 0;
+            }
+        }
+        EXPECT_GT(red, 150 * width);
+    }
+    // A fill after the lines covers them; lines after a fill cover it.
+    CCanvasQt c(20, 20);
+    c.SelectPen({CanvasPen::kSolid, 2, kRed});
+    c.MoveTo(0, 5);
+    c.LineTo(19, 5);
+    c.FillRect(0, 0, 10, 20, kBlack);
+    c.MoveTo(15, 0);
+    c.LineTo(15, 19);
+    c.SelectPen({CanvasPen::kSolid, 2, kBlack}); // a new pen: the red line is stroked red
+    EXPECT_EQ(c.PixelAt(5, 5), kBlack);
+    EXPECT_EQ(c.PixelAt(12, 5), kRed);
+    EXPECT_EQ(c.PixelAt(15, 12), kRed);
+}
+
 TEST(CCanvasWidget, BlockCopyShowsTheWholeSurface) {
     CCanvasWidget host;
     host.resize(40, 30);
@@ -180,6 +267,12 @@ TEST(CCanvasWidget, BlockCopyShowsTheWholeSurface) {
     host.BlockCopy(*surface);
     surface->FillRect(0, 0, 40, 30, kBlack); // later drawing is not shown
     ASSERT_EQ(host.Shown().size(), QSize(40, 30));
+    EXPECT_EQ(host.Shown().pixel(39, 29), qRgb(255, 0, 0));
+    EXPECT_EQ(surface->PixelAt(39, 29), kBlack);
+    surface->FillRect(0, 0, 1, 1, kRed); // a part: drawn over the new picture
+    EXPECT_EQ(surface->PixelAt(0, 0), kRed);
+    EXPECT_EQ(surface->PixelAt(1, 0), kBlack);
+    EXPECT_EQ(host.Shown().pixel(0, 0), qRgb(255, 0, 0));
     EXPECT_EQ(host.Shown().pixel(39, 29), qRgb(255, 0, 0));
 }
 

@@ -337,8 +337,13 @@ TEST_P(SettingsDialogOnTheSimulatedEcu,
     bool tableShown = false;
     QStringList lines;
     int caret = -1;
+    bool tableTakesInput = true;
+    QString title = QStringLiteral("?");
     rig.altpressBody = [&](CDialogAltpress& table) {
         tableShown = table.isVisible();
+        // A reference table without a title: read-only and disabled.
+        tableTakesInput = table.Table()->isEnabled() || !table.Table()->isReadOnly();
+        title = table.windowTitle();
         // Scrolled away and opened again, it starts at its first row.
         QScrollBar* bar = table.Table()->verticalScrollBar();
         bar->setValue(bar->maximum());
@@ -354,6 +359,8 @@ TEST_P(SettingsDialogOnTheSimulatedEcu,
         EXPECT_TRUE(QTest::qWaitFor([&] { return !d.isVisible(); }, 10000));
     });
     EXPECT_TRUE(tableShown);
+    EXPECT_FALSE(tableTakesInput);
+    EXPECT_TRUE(title.isEmpty()) << title.toStdString();
     ASSERT_NE(rig.settingsDialog, nullptr);
     EXPECT_FALSE(rig.settingsDialog->IsOpen());
     // Values arriving later are not shown in a closed dialog.
@@ -374,6 +381,14 @@ TEST_P(SettingsDialogOnTheSimulatedEcu,
         EXPECT_EQ(m.captured(2).toInt(), 500 * i);
         EXPECT_LT(m.captured(1).toDouble(), last) << "the pressure falls with height";
         last = m.captured(1).toDouble();
+    }
+    // Spot rows of the fixed reference values.
+    for (const auto& [index, expected] : {std::pair{3, "84.5kPa    1500m"},
+                                          std::pair{10, "54.0kPa    5000m"},
+                                          std::pair{16, "35.5kPa    8000m"},
+                                          std::pair{20, "26.4kPa    10000m"},
+                                          std::pair{30, "11.5kPa    15000m"}}) {
+        EXPECT_EQ(lines[index].toStdString(), expected);
     }
     const std::string& text = CDialogAltpress::TableText();
     EXPECT_EQ(text.substr(text.size() - 2), "\r\n");

@@ -202,6 +202,47 @@ TEST_P(SettingsDialogOnTheSimulatedEcu, SavingWithoutEditsChangesNothingEvenWith
     EXPECT_EQ(after.engineName, before.engineName);
 }
 
+TEST(SettingsDialog, ListsThatCannotShowTheEcuValueSendNothingUntilTheUserPicks) {
+    // Values outside what the lists offer: a protocol beyond the mask, a
+    // pump mode of a type not offered, a current index above the highest.
+    SettingsRig rig(GenerationConfig(false), [](sim::EcuParameters& p) {
+        p.supportedTelemetryProtocols = 0x01; // "Other" alone
+        p.telemetryProtocol = 3;              // "AMT"
+        p.supportedPumpTypes = 0x04;          // "BS Pump" alone
+        p.pumpMode = 1;
+        p.maxCurrentIndexOffered = 5;
+        p.pumpMaxCurrentIndex = 9;
+    });
+    ASSERT_TRUE(rig.WaitRead());
+    const EcuValues before = rig.Values();
+    rig.Run([&](CDialogSetting& d) {
+        CComboBoxInt* current = ComboOf(d, Id::PumpMaxCurrentIndex);
+        EXPECT_EQ(current->GetCurSel(), -1) << "no entry stands for index 9";
+        EXPECT_EQ(d.Control<CComboBoxInt>(CDialogSetting::kPumpType)->currentText().toStdString(),
+                  "BS Pump");
+        rig.Press(d, CDialogSetting::kIdChange, false);
+        rig.Press(d, CDialogSetting::kIdChange);
+        EXPECT_TRUE(rig.services.boxes.empty());
+    });
+    EcuValues after = rig.Values();
+    EXPECT_EQ(Changed(before, after), std::set<int>{});
+    EXPECT_EQ(after.pumpMode, 1);
+    EXPECT_EQ(after.telemetryProtocol, 3);
+
+    // What the user picks is sent.
+    rig.Run([&](CDialogSetting& d) {
+        rig.Press(d, CDialogSetting::kIdChange, false);
+        Pick(ComboOf(d, Id::PumpMaxCurrentIndex), 4);
+        Pick(d.Control<CComboBoxInt>(CDialogSetting::kTelemetryProtocol), 1);
+        rig.Press(d, CDialogSetting::kIdChange);
+    });
+    after = rig.Values();
+    EXPECT_EQ(Changed(before, after), std::set<int>{Id::PumpMaxCurrentIndex});
+    EXPECT_EQ(after.byId.at(Id::PumpMaxCurrentIndex), 4);
+    EXPECT_EQ(after.telemetryProtocol, 1);
+    EXPECT_EQ(after.pumpMode, 1);
+}
+
 TEST_P(SettingsDialogOnTheSimulatedEcu, CancelSettingShowsTheEcuValuesAgain) {
     SettingsRig rig(Config());
     ASSERT_TRUE(rig.WaitRead());

@@ -1,5 +1,6 @@
 # bash completion for turbexctl: commands, subcommands, options, command
-# names, parameter names for "set", and file names where a command takes one.
+# names, parameter names for "set", the archive's units for "history", and
+# file names where a command takes one.
 # Self-contained (plain compgen), so it works without the bash-completion
 # package's helpers too.
 
@@ -40,7 +41,7 @@ _turbexctl() {
     fi
     COMPREPLY=()
 
-    local commands="status watch params set log flash command help"
+    local commands="status watch params set log flash history command help"
     local options="--json --timeout --port --serial-port --lang --verbose --help --version"
 
     # Values of the options that take one.
@@ -86,6 +87,7 @@ _turbexctl() {
     if [[ "$cur" == -* ]]; then
         case "$command" in
         watch) options="$options --count" ;;
+        flash) options="$options --restore --no-backup" ;;
         log) [ "$sub" = download ] && options="$options -o --output --abort-bulk" ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
@@ -115,6 +117,12 @@ _turbexctl() {
         ;;
     flash)
         [ "$operands" -eq 0 ] && COMPREPLY=($(compgen -f -X '!*.bin' -- "$cur") $(compgen -d -- "$cur"))
+        ;;
+    history)
+        # The units' folders of the update archive.
+        local units="${XDG_DATA_HOME:-$HOME/.local/share}/turbex/units"
+        [ "$operands" -eq 0 ] && [ -d "$units" ] &&
+            COMPREPLY=($(compgen -W "$(ls "$units" 2>/dev/null)" -- "$cur"))
         ;;
     set)
         # NAME= for every parameter that can be set; the value is the user's.

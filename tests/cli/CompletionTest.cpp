@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -66,9 +68,32 @@ bool Parses(const std::vector<std::string>& args) {
 
 } // namespace
 
+// The commands the tool's help lists (first word of each entry under
+// "Commands:").
+std::set<std::string> HelpCommands() {
+    std::set<std::string> out;
+    std::istringstream help(cli::ToolHelp());
+    bool inList = false;
+    for (std::string line; std::getline(help, line);) {
+        if (line == "Commands:") {
+            inList = true;
+        } else if (line.empty()) {
+            inList = false;
+        } else if (inList && line.rfind("  ", 0) == 0 && line.size() > 2 && line[2] != ' ') {
+            // An entry; deeper lines continue its description.
+            std::istringstream words(line);
+            std::string first;
+            words >> first;
+            out.insert(first);
+        }
+    }
+    return out;
+}
+
 TEST(Completion, CommandsAndSubcommandsAreTheParsersOwn) {
     const std::set<std::string> commands = Complete({"turbexctl", ""});
-    EXPECT_EQ(commands.size(), 8u);
+    EXPECT_EQ(commands, HelpCommands());
+    EXPECT_GE(commands.size(), 9u);
     for (const std::string& c : commands) {
         EXPECT_TRUE(Parses({c, "--help"})) << c;
     }
@@ -79,14 +104,23 @@ TEST(Completion, CommandsAndSubcommandsAreTheParsersOwn) {
     EXPECT_EQ(Complete({"turbexctl", "--lang", ""}), (std::set<std::string>{"en", "zh"}));
     EXPECT_EQ(Complete({"turbexctl", "help", ""}), commands);
     EXPECT_TRUE(Complete({"turbexctl", "status", ""}).empty()); // takes no operand
+    // history's operand is a unit folder of the archive.
+    const std::string home = std::string(::testing::TempDir()) + "/turbex_completion_home";
+    std::filesystem::create_directories(home + "/turbex/units/ecu-123-a");
+    setenv("XDG_DATA_HOME", home.c_str(), 1);
+    EXPECT_EQ(Complete({"turbexctl", "history", "ecu"}), (std::set<std::string>{"ecu-123-a"}));
+    unsetenv("XDG_DATA_HOME");
+    std::filesystem::remove_all(home);
 }
 
 TEST(Completion, EveryOptionOfTheHelpAndNoOther) {
     // Every long option the help names is offered where it belongs ...
     std::set<std::string> documented;
     const std::regex option("(^|[ ,[])(--[a-z-]+)");
-    for (const std::string& help :
-         {cli::ToolHelp(), cli::CommandHelp("watch"), cli::CommandHelp("log")}) {
+    for (const std::string& help : {cli::ToolHelp(),
+                                    cli::CommandHelp("watch"),
+                                    cli::CommandHelp("log"),
+                                    cli::CommandHelp("flash")}) {
         for (std::sregex_iterator it(help.begin(), help.end(), option), end; it != end; ++it) {
             documented.insert((*it)[2]);
         }
@@ -100,6 +134,9 @@ TEST(Completion, EveryOptionOfTheHelpAndNoOther) {
     for (const std::string& o : Complete({"turbexctl", "log", "download", "-"})) {
         offered.insert(o);
     }
+    for (const std::string& o : Complete({"turbexctl", "flash", "x.bin", "-"})) {
+        offered.insert(o);
+    }
     for (const std::string& d : documented) {
         EXPECT_TRUE(offered.count(d) == 1) << d << " is documented but not completed";
     }
@@ -109,8 +146,9 @@ TEST(Completion, EveryOptionOfTheHelpAndNoOther) {
                            o == "--lang" || o == "-o" || o == "--output" || o == "--count";
         std::vector<std::string> args = {"log", "download", o};
         if (o == "--count") {
-            args[0] = "watch";
-            args.erase(args.begin() + 1);
+            args = {"watch", o};
+        } else if (o == "--restore" || o == "--no-backup") {
+            args = {"flash", "x.bin", o};
         }
         if (value) {
             args.push_back(o == "--lang"                                            ? "en"

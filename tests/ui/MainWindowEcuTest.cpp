@@ -69,7 +69,7 @@ INSTANTIATE_TEST_SUITE_P(BothGenerations,
 
 TEST(MainWindowWithTheToolsDialogs, OpensTheTestDialogsAndFeedsThem) {
     ScriptedUiServices services;
-    EcuWindowRig rig(Config(false), 0x0409, /*withPages=*/true);
+    EcuWindowRig rig(Config(false), /*withPages=*/true);
     CTurbexDlg& w = *rig.window;
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));

@@ -370,6 +370,9 @@ bool SoakRun::WriteParameter() {
             }
         }
     }
+    if (m_stop.load()) {
+        return false; // the run ends: neither a result nor a failure
+    }
     if (!committed) {
         std::lock_guard lock(m_lock);
         ++m_report.writesFailed;
@@ -378,6 +381,9 @@ bool SoakRun::WriteParameter() {
     }
     Doing("reading the parameter back");
     if (!WaitUntil([&] { return InBootLoader() || known(); }, 20000) || InBootLoader()) {
+        if (m_stop.load()) {
+            return false;
+        }
         std::lock_guard lock(m_lock);
         ++m_report.writesFailed; // the unit went away and did not come back in time
         Progress("parameter read-back failed");

@@ -7,10 +7,11 @@
 #include <QPainter>
 
 // The canvas on a QImage (32-bit RGB), drawn with QPainter with antialiasing
-// off. One-pixel lines are stepped by this class itself (Bresenham, end pixel
-// left out, dotted pens one pixel on and one off), so that they land on
-// exactly the pixels the raster semantics of ICanvas name; wider lines,
-// text and blending go through QPainter.
+// off. Lines are stepped by this class itself (Bresenham): one-pixel lines
+// leave out the end pixel (dotted pens three pixels on and three off), so
+// that they land on exactly the pixels the raster semantics of ICanvas name;
+// wider lines have round ends and cover both end points. Text and wide
+// rectangles go through QPainter; fills and blending are done here.
 //
 // The surface reports 96 dots per inch whatever the screen, so that fonts
 // made from a point size have the same pixel size everywhere.
@@ -65,6 +66,7 @@ public:
 
 private:
     void PlotLine1(int32_t x0, int32_t y0, int32_t x1, int32_t y1);
+    void PlotWideLine(int32_t x0, int32_t y0, int32_t x1, int32_t y1);
     // One painter stays open across QPainter operations (opening one per
     // line would cost more than the line); it is closed before this class
     // touches the pixels itself.
@@ -72,6 +74,8 @@ private:
     void EndPainter() const;
 
     QImage m_image;
+    // The other of two buffers a surface shown by a host alternates between.
+    QImage m_spare;
     mutable QPainter m_painter;
     CanvasPen m_pen;
     CanvasFont m_font;

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <string>
+
 namespace {
 
 constexpr CanvasColor kWhite = Rgb(255, 255, 255);
@@ -169,6 +173,105 @@ TEST(CCanvasQt, WideLinesCoverTheirMiddle) {
     EXPECT_EQ(c.PixelAt(20, 15), kRed);
     c.FillRect(0, 0, 1, 1, kBlack);
     EXPECT_EQ(c.PixelAt(0, 0), kBlack);
+}
+
+// Wide lines are stepped by the canvas: centred on the ideal line, round at
+// both ends (which are covered), without gaps or stray pixels, whatever the
+// direction.
+TEST(CCanvasQt, WideLinesFollowTheIdealLineInEveryDirection) {
+    struct Case {
+        int32_t width, x0, y0, x1, y1;
+    };
+    const Case cases[] = {
+        {2, 5, 20, 34, 20},  // horizontal
+        {3, 20, 3, 20, 36},  // vertical
+        {3, 4, 4, 36, 13},   // shallow
+        {3, 30, 2, 24, 37},  // steep, leftwards
+        {4, 6, 34, 33, 7},   // diagonal, upwards
+        {3, 18, 18, 18, 18}, // a point: one disc
+    };
+    for (const Case& k : cases) {
+        CCanvasQt c(40, 40);
+        c.SelectPen({CanvasPen::kSolid, k.width, kRed});
+        c.MoveTo(k.x0, k.y0);
+        c.LineTo(k.x1, k.y1);
+        // Distance of a pixel centre from the segment.
+        const auto distance = [&](int32_t px, int32_t py) {
+            const double vx = k.x1 - k.x0, vy = k.y1 - k.y0;
+            const double len2 = vx * vx + vy * vy;
+            double t = len2 > 0 ? ((px - k.x0) * vx + (py - k.y0) * vy) / len2 : 0.0;
+            t = std::clamp(t, 0.0, 1.0);
+            const double ex = k.x0 + t * vx - px, ey = k.y0 + t * vy - py;
+            return std::sqrt(ex * ex + ey * ey);
+        };
+        for (int32_t y = 0; y < 40; ++y) {
+            for (int32_t x = 0; x < 40; ++x) {
+                const bool red = c.PixelAt(x, y) == kRed;
+                const double d = distance(x, y);
+                if (d <= 0.5) {
+                    EXPECT_TRUE(red) << "gap at " << x << "," << y << " width " << k.width;
+                }
+                if (d > k.width / 2.0 + 0.75) {
+                    EXPECT_FALSE(red) << "stray at " << x << "," << y << " width " << k.width;
+                }
+            }
+        }
+        EXPECT_EQ(c.PixelAt(k.x0, k.y0), kRed);
+        EXPECT_EQ(c.PixelAt(k.x1, k.y1), kRed); // a wide pen covers its end point
+    }
+}
+
+// Lines that leave the surface stop there (a point of a corrupt log far
+// below the chart costs no time); lines wholly beyond one edge draw nothing.
+TEST(CCanvasQt, LinesPartlyOrWhollyOffTheSurfaceAreClipped) {
+    CCanvasQt c(30, 30);
+    c.SelectPen({CanvasPen::kSolid, 3, kRed});
+    c.MoveTo(15, -100000);
+    c.LineTo(15, 100000); // crosses the whole surface
+    EXPECT_EQ(c.PixelAt(15, 0), kRed);
+    EXPECT_EQ(c.PixelAt(15, 29), kRed);
+    EXPECT_EQ(CountColour(c, kRed), 3 * 30);
+    CCanvasQt d(30, 30);
+    d.SelectPen({CanvasPen::kSolid, 3, kRed});
+    d.MoveTo(-50, 40);
+    d.LineTo(80, 2000000000); // below the surface all the way
+    d.MoveTo(-5, -5);
+    d.LineTo(-3, 40); // left of it
+    EXPECT_EQ(CountColour(d, kRed), 0);
+    d.MoveTo(10, 10);
+    d.LineTo(12, 2000000000); // from inside, down for ever
+    d.SelectPen({CanvasPen::kSolid, 1, kBlack});
+    d.MoveTo(20, 10);
+    d.LineTo(20, -2000000000);
+    EXPECT_EQ(d.PixelAt(10, 29), kRed);
+    EXPECT_EQ(d.PixelAt(20, 0), kBlack);
+    EXPECT_EQ(CountColour(d, kBlack), 11);
+}
+
+// A surface a host shows is redrawn on a second buffer: the host keeps what
+// it was given, and each redraw starts from exactly what is drawn on it.
+TEST(CCanvasWidget, RedrawingAShownSurfaceLeavesTheShownPixelsAlone) {
+    CCanvasWidget host;
+    host.resize(20, 10);
+    auto surface = host.CreateSurface(20, 10);
+    const CanvasColor colours[] = {kRed, kBlack, Rgb(0, 0, 255), Rgb(0, 255, 0)};
+    CanvasColor shown = kWhite;
+    for (CanvasColor colour : colours) {
+        surface->FillRect(0, 0, 20, 10, colour); // a full redraw starts
+        surface->FillRect(2, 2, 4, 4, kWhite);
+        EXPECT_EQ(host.Shown().isNull() ? kWhite
+                                        : Rgb(qRed(host.Shown().pixel(0, 0)),
+                                              qGreen(host.Shown().pixel(0, 0)),
+                                              qBlue(host.Shown().pixel(0, 0))),
+                  shown);
+        EXPECT_EQ(surface->PixelAt(0, 0), colour);
+        EXPECT_EQ(surface->PixelAt(19, 9), colour);
+        EXPECT_EQ(surface->PixelAt(3, 3), kWhite);
+        host.BlockCopy(*surface);
+        shown = colour;
+        EXPECT_EQ(host.Shown().pixel(19, 9), qRgb(RedOf(colour), GreenOf(colour), BlueOf(colour)));
+        EXPECT_EQ(host.Shown().pixel(3, 3), qRgb(255, 255, 255));
+    }
 }
 
 TEST(CCanvasWidget, BlockCopyShowsTheWholeSurface) {

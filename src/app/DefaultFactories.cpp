@@ -1,6 +1,7 @@
 #include "app/DefaultFactories.h"
 
 #include "ecu/CDeviceECU.h"
+#include "ui/panels/CDialogTrack.h"
 
 CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
     CTurbexDlg::PageDialogFactories factories;
@@ -11,7 +12,7 @@ CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
         case CTurbexDlg::kPanelCurrentState:
             return nullptr;
         case CTurbexDlg::kPanelTrack:
-            return nullptr;
+            return new CDialogTrack(ecu, parent);
         case CTurbexDlg::kPanelRpmTemp:
             return nullptr;
         case CTurbexDlg::kPanelPump:

@@ -1,6 +1,8 @@
 #include "app/main/ScreenshotShots.h"
 
 #include "app/CTurbexDlg.h"
+#include "ui/panels/CDialogTrack.h"
+#include "ui/panels/CStaticTrack.h"
 
 #include <QTimer>
 
@@ -31,5 +33,30 @@ std::vector<ScreenshotShot> ScreenshotShots() {
                          window.OnTabChange(CTurbexDlg::kPanelCurrentState);
                          done(window.grab());
                      }});
+    // The history page once the simulator's stored log is downloaded, with the
+    // cursor box over the chart's left third.
+    shots.push_back(
+        {"history", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
+             window.OnTabChange(CTurbexDlg::kPanelTrack);
+             auto* page = dynamic_cast<CDialogTrack*>(window.Panel(CTurbexDlg::kPanelTrack));
+             if (page == nullptr) {
+                 done(QPixmap());
+                 return;
+             }
+             WhenReady(
+                 &window,
+                 [page] { return page->Chart().loading() == 0 && page->RecordCount() > 0; },
+                 30000,
+                 [&window, page, done](bool ready) {
+                     if (!ready) {
+                         done(QPixmap());
+                         return;
+                     }
+                     const QRect chart = page->ChartHost()->geometry();
+                     page->OnChartMouseMove(QPoint(chart.left() + chart.width() / 3,
+                                                   chart.top() + chart.height() / 2));
+                     done(window.grab());
+                 });
+         }});
     return shots;
 }

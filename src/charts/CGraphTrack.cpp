@@ -219,12 +219,15 @@ void CGraphTrack::DrawFrame(ICanvas& c,
     const CanvasColor previousColor = c.SetTextColor(kBlack);
     c.SelectPen({CanvasPen::kSolid, 1, kGrid});
     const int32_t range = l.Range();
+    // The grid lines first, then their labels: a label sits in the 16 rows
+    // above its line and never on it, so the order changes no pixel, and the
+    // texts are drawn in one run.
+    for (int32_t off = Model::kGridStep; off <= range; off += Model::kGridStep) {
+        c.MoveTo(p.left + 1, l.valueBottom - off);
+        c.LineTo(p.right - 1, l.valueBottom - off);
+    }
     for (int32_t off = 0; off <= range; off += Model::kGridStep) {
         const int32_t y = l.valueBottom - off;
-        if (off > 0) {
-            c.MoveTo(p.left + 1, y);
-            c.LineTo(p.right - 1, y);
-        }
         int32_t x = p.left + 5;
         for (int32_t series = 0; series < Model::kLabelledSeries; ++series) {
             if (!m_model.Shown(series)) {

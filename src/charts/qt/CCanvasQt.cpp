@@ -176,11 +176,18 @@ void CCanvasQt::PlotWideLine(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
     if (ady > adx) {
         int64_t err = ady / 2;
         int32_t x = x0;
+        // Rows are further apart than a memory page, so the processor does
+        // not fetch the next ones on its own: ask for them a few rows ahead.
+        constexpr int32_t kAhead = 8;
         for (int32_t y = y0;; y += sy) {
             if (y >= 0 && y < height) {
                 const int32_t left = std::max(x + lo, 0);
                 const int32_t right = std::min(x + hi, width - 1);
                 QRgb* line = reinterpret_cast<QRgb*>(bits + y * stride);
+                const int32_t ahead = y + sy * kAhead;
+                if (ahead >= 0 && ahead < height && left <= right) {
+                    __builtin_prefetch(bits + ahead * stride + left * 4, 1);
+                }
                 for (int32_t i = left; i <= right; ++i) {
                     line[i] = rgb;
                 }

@@ -106,6 +106,7 @@ void CGraphTrack::recordsChanged() {
     }
     CMLockGuard lock(m_tracker->getLock());
     (void)AnchoredFirst();
+    m_model.ClampScroll(m_tracker->GetCount()); // a shorter log, also while hidden
 }
 
 const CDeviceECUTItem* CGraphTrack::AnchoredFirst() {
@@ -226,30 +227,27 @@ void CGraphTrack::DrawFrame(ICanvas& c,
         c.MoveTo(p.left + 1, l.valueBottom - off);
         c.LineTo(p.right - 1, l.valueBottom - off);
     }
-    for (int32_t off = 0; off <= range; off += Model::kGridStep) {
-        const int32_t y = l.valueBottom - off;
+    // One row of texts of the shown series 0..11, each in its colour, from
+    // plot left + 5 on by the series' advances.
+    const auto row = [&](int32_t y, const auto& text) {
         int32_t x = p.left + 5;
         for (int32_t series = 0; series < Model::kLabelledSeries; ++series) {
-            if (!m_model.Shown(series)) {
-                continue;
+            if (m_model.Shown(series)) {
+                const CGraphTrackModel::Series& s = Model::SeriesAt(series);
+                c.SetTextColor(s.color);
+                c.TextOut(x, y, text(series, s));
+                x += s.advance;
             }
-            const CGraphTrackModel::Series& s = Model::SeriesAt(series);
-            c.SetTextColor(s.color);
-            c.TextOut(x, y - 16, Model::LabelText(series, off, range, scales));
-            x += s.advance;
         }
+    };
+    for (int32_t off = 0; off <= range; off += Model::kGridStep) {
+        row(l.valueBottom - off - 16, [&](int32_t series, const CGraphTrackModel::Series&) {
+            return Model::LabelText(series, off, range, scales);
+        });
     }
-
-    int32_t x = p.left + 5;
-    for (int32_t series = 0; series < Model::kLabelledSeries; ++series) {
-        if (!m_model.Shown(series)) {
-            continue;
-        }
-        const CGraphTrackModel::Series& s = Model::SeriesAt(series);
-        c.SetTextColor(s.color);
-        c.TextOut(x, p.top - 20, CTextTable::GetText(s.legendText, language));
-        x += s.advance;
-    }
+    row(p.top - 20, [&](int32_t, const CGraphTrackModel::Series& s) {
+        return std::string(CTextTable::GetText(s.legendText, language));
+    });
 
     c.SetTextColor(kBlack);
     c.TextOut(p.left + 2, p.bottom + 3, "NUM:" + std::to_string(count));

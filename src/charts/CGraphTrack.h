@@ -54,7 +54,8 @@ public:
     // The log changed (records added, or cleared): a view at the newest
     // records (scroll index 0) stays there; a view scrolled back keeps the
     // record at its right edge, its scroll index growing by the records added
-    // newer than it. Does not present. (Every redraw keeps the view the same
+    // newer than it. A scroll index past a shorter log is lowered to its
+    // maximum. Does not present. (Every redraw keeps the view the same
     // way, so records stored between two notifications never make it slide.)
     void recordsChanged();
 

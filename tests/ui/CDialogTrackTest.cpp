@@ -411,6 +411,21 @@ TEST(CDialogTrack, TheScrollbarAndTheWheelMoveAndZoomTheView) {
     rig.page.OnChartButtonUp(middle - QPoint(50, 0));
     EXPECT_EQ(chart.scrollIndex(), before - 10);
     EXPECT_EQ(bar.value(), bar.maximum() - chart.scrollIndex());
+
+    // Offline: the log was cleared; the range goes, and the loading text.
+    rig.page.SetLoading(true);
+    EXPECT_EQ(chart.loading(), 1);
+    {
+        CMLockGuard lock(rig.ecu.tracker().getLock());
+        rig.ecu.tracker().clear();
+    }
+    rig.page.Reset();
+    EXPECT_EQ(chart.loading(), 0);
+    EXPECT_EQ(bar.maximum(), 0);
+    EXPECT_EQ(chart.scrollIndex(), 0);
+    // The page closes only with the window: Escape does not hide it.
+    QTest::keyClick(&rig.page, Qt::Key_Escape);
+    EXPECT_TRUE(rig.page.isVisible());
 }
 
 } // namespace

@@ -214,8 +214,9 @@ void CDialogTrack::SetLoading(bool loading) {
 
 void CDialogTrack::Reset() {
     m_chart.setLoading(0);
-    SyncScrollBar();
+    m_chart.recordsChanged();
     m_chart.present();
+    SyncScrollBar();
 }
 
 // --- series ------------------------------------------------------------------

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -218,6 +220,85 @@ TEST(CCanvasQt, WideLinesFollowTheIdealLineInEveryDirection) {
         }
         EXPECT_EQ(c.PixelAt(k.x0, k.y0), kRed);
         EXPECT_EQ(c.PixelAt(k.x1, k.y1), kRed); // a wide pen covers its end point
+    }
+}
+
+// Steep wide lines over many rows, some starting off the surface: every row
+// of the surface they cross has exactly their Bresenham run, later lines
+// cover earlier ones where they cross, and nothing lands off the run.
+TEST(CCanvasQt, WideLinesAcrossManyRowsKeepEveryRowOfTheirCentreLine) {
+    struct Case {
+        int32_t x0, y0, x1, y1;
+    };
+    const Case cases[] = {
+        {5, -37, 52, 611},  // down, starting above the surface
+        {60, 640, 9, -3},   // up, starting below it
+        {30, 100, 37, 450}, // nearly vertical
+        {2, 598, 61, 2},
+    };
+    CCanvasQt c(64, 600);
+    const CanvasColor colours[] = {kRed, Rgb(0, 0, 255), Rgb(0, 160, 0), kBlack};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        c.SelectPen({CanvasPen::kSolid, 3, colours[i]});
+        c.MoveTo(cases[i].x0, cases[i].y0);
+        c.LineTo(cases[i].x1, cases[i].y1);
+    }
+    // Each line's own rows as a straightforward Bresenham walk gives them;
+    // the last line drawn is on top everywhere it runs.
+    const auto rowsOf = [](const Case& k, const std::function<void(int32_t, int32_t)>& at) {
+        const int64_t adx = std::abs(k.x1 - k.x0), ady = std::abs(k.y1 - k.y0);
+        const int32_t sx = k.x0 < k.x1 ? 1 : -1, sy = k.y0 < k.y1 ? 1 : -1;
+        int64_t err = ady / 2;
+        int32_t x = k.x0;
+        for (int32_t y = k.y0;; y += sy) {
+            at(x, y);
+            if (y == k.y1) {
+                break;
+            }
+            err -= adx;
+            if (err < 0) {
+                x += sx;
+                err += ady;
+            }
+        }
+    };
+    const Case& last = cases[std::size(cases) - 1];
+    int rows = 0;
+    rowsOf(last, [&](int32_t x, int32_t y) {
+        if (y < 0 || y >= 600) {
+            return;
+        }
+        ++rows;
+        for (int32_t dx = -1; dx <= 1; ++dx) {
+            if (x + dx >= 0 && x + dx < 64) {
+                ASSERT_EQ(c.PixelAt(x + dx, y), kBlack) << x + dx << "," << y;
+            }
+        }
+    });
+    EXPECT_GT(rows, 500);
+    // The first line where nothing later crosses it: its run, in red.
+    int red = 0;
+    rowsOf(cases[0], [&](int32_t x, int32_t y) {
+        if (y >= 0 && y < 600 && c.PixelAt(x, y) == kRed) {
+            ++red;
+            if (x >= 1) {
+                EXPECT_NE(c.PixelAt(x - 1, y), kWhite) << x - 1 << "," << y; // the run's left
+            }
+        }
+    });
+    EXPECT_GT(red, 450);
+    // Nothing red off the first line's run.
+    for (int32_t y = 0; y < 600; ++y) {
+        for (int32_t x = 0; x < 64; ++x) {
+            if (c.PixelAt(x, y) != kRed) {
+                continue;
+            }
+            bool near = false;
+            rowsOf(cases[0], [&](int32_t cx, int32_t cy) {
+                near = near || (std::abs(cx - x) <= 1 && std::abs(cy - y) <= 1);
+            });
+            ASSERT_TRUE(near) << "stray red at " << x << "," << y;
+        }
     }
 }
 

@@ -1,6 +1,7 @@
 #include "app/main/ScreenshotShots.h"
 
 #include "app/CTurbexDlg.h"
+#include "ui/CTabCtrl.h"
 #include "ui/panels/CDialogTrack.h"
 #include "ui/panels/CStaticTrack.h"
 
@@ -37,6 +38,8 @@ std::vector<ScreenshotShot> ScreenshotShots() {
     // cursor box over the chart's left third.
     shots.push_back(
         {"history", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
+             // The page's tab (second in the strip) and the page.
+             (void)window.Tab()->SetCurSel(1);
              window.OnTabChange(CTurbexDlg::kPanelTrack);
              auto* page = dynamic_cast<CDialogTrack*>(window.Panel(CTurbexDlg::kPanelTrack));
              if (page == nullptr) {

@@ -1,6 +1,8 @@
 // Arbitrary register bytes through the telemetry read sequence and decoders of
-// both generations and the register-5 sensor decoder.
+// both generations, the register-5 sensor decoder and the radio-simulator
+// record decoders.
 #include "engine/CEcuLiveState.h"
+#include "engine/CEcuRadioRecord.h"
 #include "engine/CEcuTelemetryRead.h"
 
 #include <algorithm>
@@ -42,6 +44,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     live.decodeItemPacket2(rest);
     live.decodeBlock(rest, rest.subspan(rest.size() / 2), ctx);
     (void)live.decodeSensor(rest.first(std::min<size_t>(rest.size(), 6)));
+
+    // Radio-simulator replies of any length (registers 11 and 10).
+    const auto futaba = CEcuRadioRecord::DecodeFutaba(rest);
+    const auto jeti = CEcuRadioRecord::DecodeJeti(rest);
+    if (jeti.line && jeti.line->size() > CEcuRadioRecord::kLineLength) {
+        __builtin_trap();
+    }
+    if (jeti.rpm && (*jeti.rpm < -(1 << 20) || *jeti.rpm >= (1 << 20))) {
+        __builtin_trap(); // a 21-bit number
+    }
+    if (futaba.temperature && *futaba.temperature > 0x7FFF - 100) {
+        __builtin_trap(); // bit 15 is not part of the value
+    }
+    for (const std::string& line : CEcuRadioRecord::GroundSupportLines(rest)) {
+        if (line.size() > CEcuRadioRecord::kLineLength) {
+            __builtin_trap();
+        }
+    }
 
     const int state = live.displayState();
     const int error = live.displayError();

@@ -187,8 +187,8 @@ constexpr int32_t kTabRightDlu = 599;
 constexpr int32_t kTabBottomDlu = 418;
 constexpr int32_t kLayoutButtonWidthDlu = 30;
 
-// Tab titles of tabs 0..4.
-constexpr int32_t kTabTitles[5] = {54, 56, 55, 57, 58};
+// Tab titles of tabs 0..5 (4 and 5 once unlocked).
+constexpr int32_t kTabTitles[6] = {54, 56, 55, 57, 58, 59};
 
 QColor Lamp(bool on) {
     return QColor::fromRgb(on ? CColorFlag::kGreen : CColorFlag::kRed);
@@ -702,7 +702,9 @@ void CTurbexDlg::OnLanguage() {
     for (QWidget* page : m_panels) {
         page->hide();
     }
-    for (int32_t i = 0; i < 5 && i < m_tab->GetItemCount(); ++i) {
+    for (int32_t i = 0;
+         i < static_cast<int32_t>(std::size(kTabTitles)) && i < m_tab->GetItemCount();
+         ++i) {
         (void)m_tab->SetItemText(i, Text(kTabTitles[i]));
     }
     if (m_records != nullptr) {
@@ -733,6 +735,9 @@ void CTurbexDlg::OnKvrw() {
     }
     ShowControl(kKvrw, false);
     m_tab->InsertItem(4, QStringLiteral("工程模式"));
+    // The simulator page comes with it: without a tab of its own no one could
+    // ever open it.
+    m_tab->InsertItem(5, Text(kTabTitles[5]));
     LayoutPanels();
     m_tab->update();
 }

@@ -1,6 +1,9 @@
 #include "app/DefaultFactories.h"
 
 #include "ecu/CDeviceECU.h"
+#include "ui/dialogs/CDialogSetting.h"
+#include "ui/panels/CDialogKvrw.h"
+#include "ui/panels/CDialogSimulate.h"
 #include "ui/panels/CDialogTrack.h"
 
 CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
@@ -18,12 +21,15 @@ CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
         case CTurbexDlg::kPanelPump:
             return nullptr;
         case CTurbexDlg::kPanelKvrw:
-            return nullptr;
+            return new CDialogKvrw(&ecu, parent);
         case CTurbexDlg::kPanelSimulate:
-            return nullptr;
+            return new CDialogSimulate(&ecu, parent);
         default:
             return nullptr;
         }
+    };
+    factories.settings = [&ecu](QWidget* parent) -> std::unique_ptr<ISettingsDialog> {
+        return std::make_unique<CDialogSetting>(&ecu, parent);
     };
     return factories;
 }

@@ -15,14 +15,20 @@
 #include "ecu/CDeviceECU.h"
 #include "engine/CEngineParameterFile.h"
 #include "engine/EcuTextId.h"
+#include "foundation/Sha256.h"
 #include "foundation/StringPrintf.h"
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/FileIo.h"
+#include "update/CParameterDiff.h"
+#include "update/CUnitArchive.h"
+#include "update/CUnitIdentity.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <optional>
 #include <vector>
 
@@ -567,6 +573,120 @@ int RunLogInfo(const CliOptions& o, CliIo& io) {
 
 // --- firmware ---------------------------------------------------------------------
 
+// The name of a parameter in turbexctl's words: its name, or the file's key
+// for the three settings without a text id.
+std::string DifferenceName(const CParameterDifference& d) {
+    if (d.textId != 0) {
+        return std::string(ParameterName(d.textId));
+    }
+    if (d.key == CEngineParameterFile::kKeyTemperatureUnit) {
+        return std::string(ExtraSettingName(ExtraSetting::TemperatureUnit));
+    }
+    if (d.key == CEngineParameterFile::kKeyPumpMode) {
+        return std::string(ExtraSettingName(ExtraSetting::PumpMode));
+    }
+    return std::string(ExtraSettingName(ExtraSetting::TelemetryProtocol));
+}
+
+CEngineParameterFile::Texts CurrentTexts(CliSession& session) {
+    return session.ecu().withParameters(
+        [](CEcuParameters& p) { return CEngineParameterFile::Collect(p); });
+}
+
+// Waits for the application to answer again after a transfer and for a
+// parameter block read after that.
+bool WaitApplicationParameters(CliSession& session, int32_t timeoutMs) {
+    CDeviceBase& d = session.device();
+    if (!session.WaitUntil(
+            [&](const EventCounts&) {
+                return d.IsLinkUp() != 0 && d.IsOnline() != 0 && d.IsBootLoader() == 0 &&
+                       d.GetUnitType() == CDeviceECU::kUnitType;
+            },
+            timeoutMs)) {
+        return false;
+    }
+    const uint64_t before = session.Counts().count(CDeviceECU::kParameters);
+    session.ecu().requestReread();
+    return WaitReadBack(session, before, timeoutMs);
+}
+
+std::string BaseName(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Runs the transfer of image and waits for its end; the result, or the exit
+// code of an interruption.
+struct TransferOutcome {
+    bool started = false;
+    bool ok = false;
+    std::optional<int> interrupted;
+};
+
+TransferOutcome
+Transfer(CliSession& session, const std::vector<uint8_t>& image, const CliOptions& o, CliIo& io) {
+    TransferOutcome out;
+    CDeviceBase& d = session.device();
+    const EventCounts before = session.Counts();
+    if (d.RequestTransfer(image.data(), static_cast<uint32_t>(image.size())) != 1) {
+        return out;
+    }
+    if (!session.WaitUntil(
+            [&](const EventCounts& c) {
+                return c.count(CDeviceBase::kEventTransferBegin) >
+                       before.count(CDeviceBase::kEventTransferBegin);
+            },
+            o.timeoutMs)) {
+        if (Interrupted()) {
+            out.interrupted = Fail(io, kExitInterrupted, "interrupted before the transfer started");
+        }
+        return out;
+    }
+    out.started = true;
+    ProgressLine progress(io.err, io.errIsTerminal);
+    progress.show(ProgressBar(0));
+    bool warned = false;
+    const uint64_t endsBefore = before.count(CDeviceBase::kEventTransferEnd);
+    for (;;) {
+        EventCounts now;
+        const bool ended = session.WaitUntil(
+            [&](const EventCounts& c) {
+                now = c;
+                return c.count(CDeviceBase::kEventTransferEnd) > endsBefore;
+            },
+            200);
+        if (ended) {
+            break;
+        }
+        if (Interrupted()) {
+            ClearInterrupt();
+            if (warned) {
+                progress.finish();
+                out.interrupted =
+                    Fail(io,
+                         kExitInterrupted,
+                         "transfer abandoned; the unit stays in its boot loader, and the same "
+                         "command finishes the update");
+                return out;
+            }
+            warned = true;
+            progress.finish();
+            io.err << "turbexctl: a firmware transfer is under way; press Ctrl-C again to abandon "
+                      "it\n";
+        }
+        if (now.count(CDeviceBase::kEventTransferProgress) >
+            before.count(CDeviceBase::kEventTransferProgress)) {
+            progress.show(ProgressBar(now.value(CDeviceBase::kEventTransferProgress)));
+        }
+    }
+    out.ok = session.Counts().value(CDeviceBase::kEventTransferEnd) != 0;
+    if (out.ok) {
+        progress.show(ProgressBar(100));
+    }
+    progress.finish();
+    return out;
+}
+
 int RunFlash(const CliOptions& o, CliIo& io) {
     const std::string& path = o.operands[0];
     std::vector<uint8_t> image;
@@ -589,77 +709,246 @@ int RunFlash(const CliOptions& o, CliIo& io) {
         return NotReady(io, session, online, o);
     }
     CDeviceBase& d = session.device();
-    const EventCounts before = session.Counts();
-    if (d.RequestTransfer(image.data(), static_cast<uint32_t>(image.size())) != 1) {
+    const CUnitIdentity unit = CUnitIdentity::Of(d);
+    CUnitArchive archive(CUnitArchive::DefaultRoot());
+    const bool keep = !o.noBackup;
+
+    CUpdateRecord record;
+    record.unit = unit.Key();
+    record.versionBefore = unit.VersionText();
+    record.image = BaseName(path);
+    record.imageSize = image.size();
+    record.imageSha256 = Sha256::Hex(Sha256::Of(image));
+
+    // The parameters before: a backup now, or the one taken before an update
+    // that left the unit waiting in its boot loader.
+    if (keep && !unit.bootLoader && d.GetUnitType() == CDeviceECU::kUnitType) {
+        const CliSession::Ready ready = session.WaitReady(o.timeoutMs);
+        if (ready != CliSession::Ready::Ok) {
+            return NotReady(io, session, ready, o);
+        }
+        record.backup = archive.SaveBackup(unit, CurrentTexts(session), std::time(nullptr), &error);
+        if (record.backup.empty()) {
+            return Fail(io,
+                        kExitFile,
+                        "cannot save the parameter backup (" + error +
+                            "); nothing was sent. --no-backup updates without one");
+        }
+        io.err << "turbexctl: parameters backed up to " << record.backup << "\n";
+    } else if (keep && unit.bootLoader) {
+        if (const auto pending = archive.GetPending(unit.Key())) {
+            record.backup = pending->backup;
+            record.versionBefore = pending->versionBefore;
+            io.err << "turbexctl: the unit waits in its boot loader: the update begun at "
+                   << pending->started << " did not finish; finishing it now"
+                   << (record.backup.empty() ? "" : ", then comparing with " + record.backup)
+                   << "\n";
+        } else {
+            io.err
+                << "turbexctl: the unit is in its boot loader: it has no parameters to back up\n";
+        }
+    }
+    if (keep) {
+        const CUnitArchive::Pending pending{
+            record.backup, record.versionBefore, CUnitArchive::UtcTime(std::time(nullptr))};
+        if (!archive.SetPending(unit.Key(), pending, &error)) {
+            return Fail(io,
+                        kExitFile,
+                        "cannot write to the unit archive (" + error + "); nothing was sent");
+        }
+    }
+
+    const TransferOutcome t = Transfer(session, image, o, io);
+    record.time = CUnitArchive::UtcTime(std::time(nullptr));
+    record.protocol = d.IsBlockTransfer() != 0 ? "block" : "classic";
+    record.result = t.ok ? "success" : "failed";
+    const auto writeHistory = [&] {
+        if (keep && !archive.AppendHistory(record, &error)) {
+            io.err << "turbexctl: the update history was not written: " << error << "\n";
+        }
+    };
+    if (t.interrupted) {
+        writeHistory();
+        return *t.interrupted;
+    }
+    if (!t.started) {
         return Fail(io, kExitFailed, "the device refused the transfer");
     }
-    if (!session.WaitUntil(
-            [&](const EventCounts& c) {
-                return c.count(CDeviceBase::kEventTransferBegin) >
-                       before.count(CDeviceBase::kEventTransferBegin);
-            },
-            o.timeoutMs)) {
-        return Fail(io,
-                    Interrupted() ? kExitInterrupted : kExitFailed,
-                    Interrupted() ? "interrupted before the transfer started"
-                                  : "the transfer did not start");
+    if (!t.ok) {
+        writeHistory();
+        // A unit that lost its application on the way waits in its boot loader.
+        (void)session.WaitUntil([&](const EventCounts&) { return d.IsOnline() != 0; }, 1500);
+        const bool waiting = d.IsOnline() != 0 && d.IsBootLoader() != 0;
+        return Fail(
+            io,
+            kExitFailed,
+            std::string("firmware update failed") +
+                (waiting
+                     ? "; the unit waits in its boot loader: run the same command again to finish "
+                       "the update"
+                     : "; if the unit now waits in its boot loader, the same command finishes "
+                       "the update"));
     }
-    ProgressLine progress(io.err, io.errIsTerminal);
-    progress.show(ProgressBar(0));
-    bool warned = false;
-    const uint64_t endsBefore = before.count(CDeviceBase::kEventTransferEnd);
-    for (;;) {
-        EventCounts now;
-        const bool ended = session.WaitUntil(
-            [&](const EventCounts& c) {
-                now = c;
-                return c.count(CDeviceBase::kEventTransferEnd) > endsBefore;
-            },
-            200);
-        if (ended) {
-            break;
-        }
-        if (Interrupted()) {
-            ClearInterrupt();
-            if (warned) {
-                progress.finish();
-                return Fail(
-                    io, kExitInterrupted, "transfer abandoned; the unit stays in its boot loader");
+
+    std::vector<CParameterDifference> differences;
+    std::vector<CParameterDifference> remaining;
+    bool compared = false;
+    int code = kExitOk;
+    std::string problem;
+    if (keep && !record.backup.empty()) {
+        CEngineParameterFile::Texts backup;
+        if (!CUnitArchive::ReadBackup(record.backup, backup, &error)) {
+            problem = "the backup cannot be read (" + error + "): parameters not compared";
+            code = kExitFile;
+        } else if (!WaitApplicationParameters(session, o.timeoutMs)) {
+            problem = "the new firmware sent no parameters within " + Seconds(o.timeoutMs) +
+                      ": parameters not compared; restore them with turbexctl params load " +
+                      record.backup;
+            code = kExitFailed;
+        } else {
+            compared = true;
+            record.versionAfter = CUnitIdentity::Of(d).VersionText();
+            differences = DiffParameterTexts(backup, CurrentTexts(session));
+            record.restored = differences.empty() ? "not needed" : "no";
+            if (!differences.empty() && o.restore) {
+                CEngineParameterFile::Settings settings;
+                (void)CEngineParameterFile::readFile(record.backup, settings, &error);
+                session.ecu().withParameters([&](CEcuParameters& p) {
+                    CEngineParameterFile::Apply(settings, p);
+                    return 0;
+                });
+                const uint64_t before = session.Counts().count(CDeviceECU::kParameters);
+                if (session.ecu().commit() == 1 && WaitReadBack(session, before, o.timeoutMs)) {
+                    remaining = DiffParameterTexts(backup, CurrentTexts(session));
+                } else {
+                    remaining = differences;
+                }
+                record.restored = remaining.empty() ? "yes" : "failed";
+                if (!remaining.empty()) {
+                    problem = "the ECU did not take back every parameter of " + record.backup;
+                    code = kExitFailed;
+                }
             }
-            warned = true;
-            progress.finish();
-            io.err << "turbexctl: a firmware transfer is under way; press Ctrl-C again to abandon "
-                      "it\n";
         }
-        if (now.count(CDeviceBase::kEventTransferProgress) >
-            before.count(CDeviceBase::kEventTransferProgress)) {
-            progress.show(ProgressBar(now.value(CDeviceBase::kEventTransferProgress)));
-        }
+    } else if (WaitApplicationParameters(session, o.timeoutMs)) {
+        record.versionAfter = CUnitIdentity::Of(d).VersionText();
     }
-    const bool ok = session.Counts().value(CDeviceBase::kEventTransferEnd) != 0;
-    if (ok) {
-        progress.show(ProgressBar(100));
+    if (keep) {
+        (void)archive.ClearPending(unit.Key(), nullptr);
     }
-    progress.finish();
+    writeHistory();
+
     if (o.json) {
         JsonWriter w(true);
         w.beginObject()
             .field("file", path)
             .field("bytes", image.size())
-            .field("success", ok)
-            .endObject();
+            .field("sha256", record.imageSha256)
+            .field("success", true)
+            .field("unit", record.unit)
+            .field("protocol", record.protocol)
+            .field("version_before", record.versionBefore)
+            .field("version_after", record.versionAfter);
+        w.key("backup");
+        record.backup.empty() ? w.null() : w.value(record.backup);
+        w.field("compared", compared);
+        w.key("differences").beginArray();
+        for (const CParameterDifference& diff : differences) {
+            w.beginObject()
+                .field("text_id", diff.textId)
+                .field("name", DifferenceName(diff))
+                .field("key", diff.key)
+                .field("before", diff.before)
+                .field("after", diff.after)
+                .endObject();
+        }
+        w.endArray().field("restored", record.restored).endObject();
         PrintDocument(io, w.str(), true);
-    }
-    if (!ok) {
-        return Fail(io, kExitFailed, "firmware update failed");
-    }
-    if (!o.json) {
+    } else {
         io.out << "firmware updated: " << image.size() << " bytes from " << path << "\n";
+        if (compared && differences.empty()) {
+            io.out << "parameters: unchanged (as backed up in " << record.backup << ")\n";
+        } else if (compared) {
+            io.out << "parameters that differ from the backup " << record.backup << ":\n";
+            for (const CParameterDifference& diff : differences) {
+                io.out << StringPrintf("  %2d %-30s %s -> %s\n",
+                                       diff.textId,
+                                       DifferenceName(diff).c_str(),
+                                       diff.before.c_str(),
+                                       diff.after.c_str());
+            }
+            if (o.restore) {
+                io.out << (remaining.empty()
+                               ? "restored: the ECU holds the backed-up values again\n"
+                               : "not every parameter was restored\n");
+            } else {
+                io.out << "restore them with: turbexctl params load " << record.backup << "\n";
+            }
+        }
+    }
+    if (!problem.empty()) {
+        return Fail(io, code, problem);
     }
     return kExitOk;
 }
 
-// --- single commands ---------------------------------------------------------------
+// --- history ------------------------------------------------------------------
+
+int RunHistory(const CliOptions& o, CliIo& io) {
+    CUnitArchive archive(CUnitArchive::DefaultRoot());
+    std::vector<std::string> units = archive.Units();
+    if (!o.operands.empty()) {
+        if (std::find(units.begin(), units.end(), o.operands[0]) == units.end()) {
+            return Fail(io, kExitFile, "no unit " + o.operands[0] + " in " + archive.Root());
+        }
+        units = {o.operands[0]};
+    }
+    if (o.json) {
+        JsonWriter w(true);
+        w.beginObject().field("archive", archive.Root()).key("updates").beginArray();
+        for (const std::string& u : units) {
+            for (const CUpdateRecord& r : archive.ReadHistory(u)) {
+                w.beginObject()
+                    .field("time", r.time)
+                    .field("unit", r.unit)
+                    .field("version_before", r.versionBefore)
+                    .field("version_after", r.versionAfter)
+                    .field("image", r.image)
+                    .field("size", r.imageSize)
+                    .field("sha256", r.imageSha256)
+                    .field("protocol", r.protocol)
+                    .field("result", r.result)
+                    .field("backup", r.backup)
+                    .field("restored", r.restored)
+                    .endObject();
+            }
+        }
+        w.endArray().endObject();
+        PrintDocument(io, w.str(), true);
+        return kExitOk;
+    }
+    if (units.empty()) {
+        io.out << "no firmware updates recorded in " << archive.Root() << "\n";
+        return kExitOk;
+    }
+    for (const std::string& u : units) {
+        io.out << u << " (" << archive.UnitFolder(u) << ")\n";
+        for (const CUpdateRecord& r : archive.ReadHistory(u)) {
+            io.out << "  " << r.time << "  " << r.result << "  " << r.versionBefore << " -> "
+                   << (r.versionAfter.empty() ? "?" : r.versionAfter) << "  " << r.image << " ("
+                   << r.imageSize << " bytes, " << r.protocol << ", sha256 " << r.imageSha256
+                   << ")";
+            if (!r.backup.empty()) {
+                io.out << "  backup " << r.backup;
+            }
+            if (!r.restored.empty()) {
+                io.out << "  restored: " << r.restored;
+            }
+            io.out << "\n";
+        }
+    }
+    return kExitOk;
+}
 
 int RunCommand(const CliOptions& o, CliIo& io) {
     EcuCommandCall call;
@@ -746,6 +1035,9 @@ int RunCli(std::span<const std::string> args, CliIo& io) {
     }
     if (o.command == "flash") {
         return RunFlash(o, io);
+    }
+    if (o.command == "history") {
+        return RunHistory(o, io);
     }
     return RunCommand(o, io);
 }

@@ -46,7 +46,9 @@ std::string ToolHelp() {
         "  set ID=VALUE...          change parameters by text id or name, then read them back\n"
         "  log download [-o FILE]   download the run log into a CSV file (engine_log.csv)\n"
         "  log info FILE            version, rate, records, duration and maxima of a run log\n"
-        "  flash FILE.bin           update the unit's firmware through its boot loader\n"
+        "  flash FILE.bin           update the unit's firmware through its boot loader,\n"
+        "                           keeping a backup of its parameters [--restore] [--no-backup]\n"
+        "  history [UNIT]           the firmware updates of each unit (or of one)\n"
         "  command NAME [ARGS]      learning commands, actuator tests, temperature calibration\n"
         "  help [COMMAND]           this text, or the help of a command\n"
         "\n";
@@ -120,13 +122,35 @@ std::string CommandHelp(const std::string& command) {
             "log info prints a run-log file's version, records per second, record count,\n"
             "duration and the largest value of each column.\n";
     } else if (command == "flash") {
-        s = "Usage: turbexctl flash FILE.bin\n"
+        s = "Usage: turbexctl flash FILE.bin [--restore] [--no-backup] [--json]\n"
             "\n"
             "Sends the firmware image, unchanged, through the unit's boot loader (block or\n"
             "classic protocol, as the unit offers) and starts its application again. A\n"
             "progress bar shows on a terminal; the result is the exit code (0 updated,\n"
             "4 failed). Ctrl-C is refused once during the transfer; a second Ctrl-C\n"
-            "abandons it, leaving the unit in its boot loader for another try.\n";
+            "abandons it, leaving the unit in its boot loader for another try.\n"
+            "\n"
+            "Before the transfer the unit's parameters are read and saved as a parameter\n"
+            "file in the unit's folder of the archive ($XDG_DATA_HOME/turbex/units/UNIT/,\n"
+            "else ~/.local/share/turbex/units/UNIT/), named with the date and time. After\n"
+            "it, once the new firmware answers, the parameters are read again and every one\n"
+            "that differs from the backup is listed. With --restore those are sent back,\n"
+            "committed, read back and confirmed (exit code 4 when one does not take);\n"
+            "without it the command that restores them is printed. --no-backup skips the\n"
+            "backup and the comparison.\n"
+            "\n"
+            "A unit found waiting in its boot loader (an update that failed or lost its\n"
+            "link) is updated all the same; when this tool began that update, the comparison\n"
+            "uses the backup taken before it. Every attempt adds a line to the unit's\n"
+            "history (see turbexctl history).\n";
+    } else if (command == "history") {
+        s = "Usage: turbexctl history [UNIT] [--json]\n"
+            "\n"
+            "Prints the firmware updates this tool made, one line each: the time (UTC), the\n"
+            "unit, the versions before and after, the image's name, size and SHA-256, the\n"
+            "boot protocol, the result, the backup taken and whether the parameters were\n"
+            "restored. UNIT is a unit's folder name as the list shows it (ecu-HHH-...);\n"
+            "without it, every unit's updates. Needs no unit online.\n";
     } else if (command == "command") {
         s = "Usage: turbexctl command NAME [ARGS]\n"
             "\n"

@@ -24,7 +24,7 @@ bool LooksLikeOption(const std::string& a) {
 }
 
 const char* const kCommands[] = {
-    "status", "watch", "params", "set", "log", "flash", "command", "help"};
+    "status", "watch", "params", "set", "log", "flash", "history", "command", "help"};
 
 bool KnownCommand(const std::string& c) {
     for (const char* k : kCommands) {
@@ -65,6 +65,7 @@ bool ParseArguments(std::span<const std::string> args, CliOptions& out, std::str
     bool endOfOptions = false;
     std::vector<std::string> downloadOnly; // options given that only log download takes
     std::vector<std::string> watchOnly;
+    std::vector<std::string> flashOnly;
 
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -180,6 +181,12 @@ bool ParseArguments(std::span<const std::string> args, CliOptions& out, std::str
                 return false;
             }
             watchOnly.push_back(name);
+        } else if (name == "--restore" || name == "--no-backup") {
+            if (!noValue()) {
+                return false;
+            }
+            (name == "--restore" ? out.restore : out.noBackup) = true;
+            flashOnly.push_back(name);
         } else {
             error = "unknown option " + name;
             return false;
@@ -212,6 +219,14 @@ bool ParseArguments(std::span<const std::string> args, CliOptions& out, std::str
     }
     if (!watchOnly.empty() && out.command != "watch") {
         error = watchOnly.front() + " belongs to \"watch\"";
+        return false;
+    }
+    if (!flashOnly.empty() && out.command != "flash") {
+        error = flashOnly.front() + " belongs to \"flash\"";
+        return false;
+    }
+    if (out.restore && out.noBackup) {
+        error = "--restore needs the backup that --no-backup leaves out";
         return false;
     }
     if (out.help) {
@@ -272,7 +287,11 @@ bool ParseArguments(std::span<const std::string> args, CliOptions& out, std::str
         return false;
     }
     if (out.command == "flash") {
-        return expect(n == 1 && !out.operands[0].empty(), "flash FILE.bin");
+        return expect(n == 1 && !out.operands[0].empty(),
+                      "flash FILE.bin [--restore] [--no-backup]");
+    }
+    if (out.command == "history") {
+        return expect(n <= 1, "history [UNIT]");
     }
     // command
     return expect(n >= 1, "command NAME [ARGS]");

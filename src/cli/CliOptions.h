@@ -11,8 +11,9 @@ namespace cli {
 // or after the command; "--" ends them, so that a file named "-x" can be
 // given. Values go as "--timeout 2" or "--timeout=2".
 struct CliOptions {
-    std::string command;    // status, watch, params, set, log, flash, command, help; empty: none
-    std::string subcommand; // params: "", save, load; log: download, info
+    std::string
+        command; // status, watch, params, set, log, flash, history, command, help; empty: none
+    std::string subcommand;            // params: "", save, load; log: download, info
     std::vector<std::string> operands; // what follows the command (and subcommand)
 
     bool help = false; // -h/--help: the help of the command, or of the tool
@@ -28,6 +29,9 @@ struct CliOptions {
     bool abortBulk = false; // --abort-bulk
     // watch
     int64_t count = -1; // --count N: stop after N updates; -1 until interrupted
+    // flash
+    bool restore = false;  // --restore: send back the backed-up parameters that changed
+    bool noBackup = false; // --no-backup: neither back up nor compare
 };
 
 // Parses args (without the program name). On failure returns false with a

@@ -37,4 +37,33 @@ enum class FileReadStatus {
 [[nodiscard]] bool
 ReplaceFileContents(const std::string& path, std::span<const uint8_t> bytes, std::string* error);
 
+enum class NewFileStatus {
+    Created, // the file now holds bytes
+    Exists,  // a file of that name was there already; it is untouched
+    Failed,  // nothing was created
+};
+
+// Creates the file at path holding bytes, never replacing an existing one:
+// the bytes go to a temporary file beside it, are flushed to the disk, and
+// the temporary file is then linked under the final name, which fails
+// atomically when that name exists. On Failed the failing call is named in
+// *error (when not null).
+[[nodiscard]] NewFileStatus
+CreateNewFile(const std::string& path, std::span<const uint8_t> bytes, std::string* error);
+
+// Removes the file at path; true when it is gone (or never was).
+[[nodiscard]] bool RemoveFile(const std::string& path, std::string* error);
+
+// Creates the folder path and every missing parent (permissions as the umask
+// gives). True when the folder exists afterwards.
+[[nodiscard]] bool MakeFolders(const std::string& path, std::string* error);
+
+// The names of the entries of the folder path (not "." and ".."), sorted;
+// empty when there is no such folder.
+[[nodiscard]] std::vector<std::string> ListFolder(const std::string& path);
+
+// The user's folder for application data: $XDG_DATA_HOME when it is set to
+// an absolute path, else $HOME/.local/share; "" when neither is known.
+[[nodiscard]] std::string UserDataFolder();
+
 } // namespace platform

@@ -1,10 +1,12 @@
 #include "platform/FileIo.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -189,6 +191,109 @@ bool ReplaceFileContents(const std::string& path,
         ::close(dir);
     }
     return true;
+}
+
+NewFileStatus
+CreateNewFile(const std::string& path, std::span<const uint8_t> bytes, std::string* error) {
+    std::string temporary;
+    const int fd = CreateTemporaryBeside(path, &temporary);
+    if (fd < 0) {
+        SetError(error, "open " + FolderOf(path) + " (temporary file)");
+        return NewFileStatus::Failed;
+    }
+    const auto fail = [&](const std::string& call) {
+        SetError(error, call);
+        const int saved = errno;
+        ::unlink(temporary.c_str());
+        errno = saved;
+        return NewFileStatus::Failed;
+    };
+    if (!WriteAll(fd, bytes.data(), bytes.size()) || ::fsync(fd) != 0) {
+        const int saved = errno;
+        ::close(fd);
+        errno = saved;
+        return fail("write " + temporary);
+    }
+    if (::close(fd) != 0) {
+        return fail("close " + temporary);
+    }
+    // link() refuses an existing name, where rename() would replace it.
+    if (::link(temporary.c_str(), path.c_str()) != 0) {
+        if (errno == EEXIST) {
+            ::unlink(temporary.c_str());
+            return NewFileStatus::Exists;
+        }
+        return fail("link " + temporary + " to " + path);
+    }
+    ::unlink(temporary.c_str());
+    const int dir = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        (void)::fsync(dir);
+        ::close(dir);
+    }
+    return NewFileStatus::Created;
+}
+
+bool RemoveFile(const std::string& path, std::string* error) {
+    if (::unlink(path.c_str()) == 0 || errno == ENOENT) {
+        return true;
+    }
+    SetError(error, "unlink " + path);
+    return false;
+}
+
+bool MakeFolders(const std::string& path, std::string* error) {
+    if (path.empty()) {
+        errno = ENOENT;
+        SetError(error, "mkdir");
+        return false;
+    }
+    for (size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+        const std::string part = path.substr(0, end);
+        if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
+            SetError(error, "mkdir " + part);
+            return false;
+        }
+        if (end == std::string::npos) {
+            break;
+        }
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        errno = ENOTDIR;
+        SetError(error, "mkdir " + path);
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> ListFolder(const std::string& path) {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(path.c_str());
+    if (dir == nullptr) {
+        return names;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") {
+            names.push_back(name);
+        }
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string UserDataFolder() {
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg != nullptr && xdg[0] == '/') {
+        return xdg;
+    }
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] != '\0') {
+        return std::string(home) + "/.local/share";
+    }
+    return {};
 }
 
 } // namespace platform

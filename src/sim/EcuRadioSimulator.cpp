@@ -47,6 +47,9 @@ EcuRadioSimulator::PageLines(int page, const LiveValues& live, bool fahrenheit) 
 }
 
 EcuRadioSimulator::Page EcuRadioSimulator::ReadRegister11(const LiveValues& live) {
+    if (m_served) {
+        return *m_served;
+    }
     Page page{};
     page[0] = static_cast<uint8_t>(m_mode);
     uint8_t* data = page.data() + 2;
@@ -68,7 +71,7 @@ EcuRadioSimulator::Page EcuRadioSimulator::ReadRegister11(const LiveValues& live
         m_nextJetiKind = static_cast<uint8_t>(kind % 3 + 1);
         page[1] = kind;
         if (kind == 1 || kind == 2) {
-            const auto lines = PageLines(m_jetiPage, live, false);
+            const auto lines = PageLines(m_jetiPage, live, m_jetiFahrenheit);
             CopyLine(lines[kind - 1], data);
         } else {
             const int32_t rpm = std::clamp<int32_t>(live.rpm, -(1 << 20), (1 << 20) - 1);
@@ -110,10 +113,21 @@ EcuRadioSimulator::ReceiverFrame EcuRadioSimulator::WriteRegister11(std::span<co
     } else if (d.size() == 2 && d[0] == 3) {
         frame.accepted = true;
         if (m_mode == 3) {
-            if (d[1] == kJetiRight) {
+            switch (d[1]) {
+            case kJetiRight:
                 m_jetiPage = (m_jetiPage + 1) % kPages;
-            } else if (d[1] == kJetiLeft) {
+                break;
+            case kJetiLeft:
                 m_jetiPage = (m_jetiPage + kPages - 1) % kPages;
+                break;
+            case kJetiUp:
+                m_jetiFahrenheit = true;
+                break;
+            case kJetiDown:
+                m_jetiFahrenheit = false;
+                break;
+            default:
+                break;
             }
         }
     }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -21,6 +22,8 @@ namespace sim {
 //   JETI, kinds 1, 2, 3 in turn: 1 and 2 the JetiBox lines (16 characters,
 //     space-padded); 3 data 11-13 RPM as a 21-bit two's complement number,
 //     data 15-16 EGT as a 13-bit two's complement number.
+// JetiBox keys (mode-3 write): right and left turn the pages, up shows the
+// EGT in Fahrenheit, down in Celsius.
 // Register 10 read, 32 bytes: the two 16-character lines of the ground-support
 // display, space-padded.
 //
@@ -43,6 +46,10 @@ public:
 
     // Register 11, fills the next record from the live values.
     Page ReadRegister11(const LiveValues& live);
+    // While set, every register-11 read answers exactly these bytes instead
+    // (tests: records this ECU would not build, such as other Futaba slots
+    // or out-of-range JETI values). Mode and keys are unaffected.
+    void ServeRecord(std::optional<Page> record) { m_served = record; }
     // Register 10.
     Page ReadRegister10(const LiveValues& live) const;
 
@@ -60,6 +67,7 @@ public:
     bool WriteRegister10(std::span<const uint8_t> data);
 
     [[nodiscard]] int JetiPage() const { return m_jetiPage; }
+    [[nodiscard]] bool JetiFahrenheit() const { return m_jetiFahrenheit; }
     [[nodiscard]] int GsuPage() const { return m_gsuPage; }
     [[nodiscard]] bool GsuFahrenheit() const { return m_gsuFahrenheit; }
     [[nodiscard]] uint8_t NextJetiKind() const { return m_nextJetiKind; }
@@ -74,8 +82,10 @@ public:
 
 private:
     int8_t m_mode;
+    std::optional<Page> m_served;
     uint8_t m_nextJetiKind = 1;
     int m_jetiPage = 0;
+    bool m_jetiFahrenheit = false;
     int m_gsuPage = 0;
     bool m_gsuFahrenheit = false;
     int32_t m_lastRpm = 0;

@@ -13,6 +13,21 @@ SimEcuSystem::SimEcuSystem(const SimEcuConfig& config, uint8_t logFormat, uint8_
     runLog.SetPumpDoubleRange(config.format.doubleRange);
     ecu.SetRegister13Unit(&m_register13);
     ReportLog();
+    // A new firmware that resets the block starts from what this unit had
+    // when it was made.
+    unit.onUpdated =
+        [this, parameters = ecu.Store().Parameters(), name = ecu.Store().EngineName()] {
+            if (updateEffect.resetParameters) {
+                ecu.Store().Parameters() = parameters;
+                ecu.Store().SetEngineName(name);
+                ecu.ApplyParametersToModel();
+            }
+            if (updateEffect.newVersion) {
+                unit.status.identity.major = updateEffect.major;
+                unit.status.identity.minor = updateEffect.minor;
+                unit.status.identity.patch = updateEffect.patch;
+            }
+        };
     bus.Attach(kAddress, &unit);
 }
 

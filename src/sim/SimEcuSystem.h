@@ -20,13 +20,26 @@ class SimEcuSystem {
 public:
     static constexpr uint8_t kAddress = 31;
 
-    explicit SimEcuSystem(const SimEcuConfig& config = {}, uint8_t logFormat = 2, uint8_t logRateCode = 1);
+    explicit SimEcuSystem(const SimEcuConfig& config = {},
+                          uint8_t logFormat = 2,
+                          uint8_t logRateCode = 1);
 
     // Advances the engine by ms and logs it while it runs.
     void Step(uint32_t ms);
 
     // Stores a generated history and reports it in the telemetry.
     void Prefill(uint32_t records, uint32_t seed = 1);
+
+    // What a completed firmware update does when the new application starts:
+    // the parameters (engine name included) go back to their defaults, and
+    // the status reply carries another application version. Set before the
+    // bus is served.
+    struct UpdateEffect {
+        bool resetParameters = false;
+        bool newVersion = false;
+        uint8_t major = 0, minor = 0, patch = 0;
+    };
+    UpdateEffect updateEffect;
 
     Bus bus;
     SimEcu ecu;
@@ -38,8 +51,12 @@ private:
     struct Register13 : BusUnit {
         explicit Register13(SimRunLog& log)
             : runLog(log) {}
-        bool ReadRegister(uint8_t, uint8_t length, uint8_t* out) override { return runLog.Read13(length, out); }
-        bool WriteRegister(uint8_t, std::span<const uint8_t> data) override { return runLog.Write13(data); }
+        bool ReadRegister(uint8_t, uint8_t length, uint8_t* out) override {
+            return runLog.Read13(length, out);
+        }
+        bool WriteRegister(uint8_t, std::span<const uint8_t> data) override {
+            return runLog.Write13(data);
+        }
         SimRunLog& runLog;
     };
 

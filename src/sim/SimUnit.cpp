@@ -10,8 +10,8 @@ bool SimUnit::ReadRegister(uint8_t reg, uint8_t length, uint8_t* out) {
     }
     if (reg == 0) {
         if (m_leavePending > 0 && --m_leavePending == 0) {
-            status.identity.bootLoader = false;
             m_leavePending = -1;
+            Leave();
         }
         return status.Read(length, out);
     }
@@ -31,6 +31,9 @@ bool SimUnit::WriteRegister(uint8_t reg, std::span<const uint8_t> data) {
     }
     if (reg == 0) {
         if (data.size() == 2 && data[0] == 0x02 && data[1] == 0xFD) {
+            if (!status.identity.bootLoader) {
+                m_erasesAtEnter = bootLoader.Erases();
+            }
             status.identity.bootLoader = true;
             return true;
         }
@@ -38,7 +41,7 @@ bool SimUnit::WriteRegister(uint8_t reg, std::span<const uint8_t> data) {
             if (leaveDelayPolls > 0) {
                 m_leavePending = leaveDelayPolls;
             } else {
-                status.identity.bootLoader = false;
+                Leave();
             }
             return true;
         }
@@ -52,6 +55,15 @@ bool SimUnit::WriteRegister(uint8_t reg, std::span<const uint8_t> data) {
     }
     std::copy(data.begin(), data.end(), m_plain[reg].begin());
     return true;
+}
+
+void SimUnit::Leave() {
+    const bool updated = status.identity.bootLoader && bootLoader.Erases() > m_erasesAtEnter;
+    status.identity.bootLoader = false;
+    m_erasesAtEnter = bootLoader.Erases();
+    if (updated && onUpdated) {
+        onUpdated();
+    }
 }
 
 } // namespace sim

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 namespace sim {
 
@@ -24,16 +25,25 @@ public:
     // Leaving the boot loader takes this many status polls to show (a real
     // unit restarts its application meanwhile).
     int leaveDelayPolls = 0;
+    // Called when the unit leaves its boot loader having erased and received
+    // an image since it entered it (the new firmware starts), before the
+    // application answers again. Runs under the bus lock.
+    std::function<void()> onUpdated;
 
     bool ReadRegister(uint8_t reg, uint8_t length, uint8_t* out) override;
     bool WriteRegister(uint8_t reg, std::span<const uint8_t> data) override;
 
     // The plain store, for tests.
-    [[nodiscard]] const std::array<uint8_t, 32>& Plain(uint8_t reg) const { return m_plain[reg & 0x0F]; }
+    [[nodiscard]] const std::array<uint8_t, 32>& Plain(uint8_t reg) const {
+        return m_plain[reg & 0x0F];
+    }
 
 private:
+    void Leave();
+
     BusUnit* m_application;
     int m_leavePending = -1;
+    int m_erasesAtEnter = 0;
     std::array<std::array<uint8_t, 32>, 16> m_plain{};
 };
 

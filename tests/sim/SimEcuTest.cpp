@@ -321,6 +321,24 @@ TEST(SimEcu, JetiRecordsAndKeys) {
     const Page current = Read(ecu, 11); // kind 2: line 2 of the next page
     EXPECT_EQ(current[1], 2);
     EXPECT_EQ(std::string(current.begin() + 2, current.begin() + 6), "CUR ");
+
+    // Up and down choose the temperature unit; left returns to the first page.
+    ASSERT_TRUE(Write(ecu, 11, {3, sim::EcuRadioSimulator::kJetiLeft}));
+    ASSERT_TRUE(Write(ecu, 11, {3, sim::EcuRadioSimulator::kJetiUp}));
+    EXPECT_EQ(ecu.Radio().JetiPage(), 0);
+    const auto lineTwo = [&] {
+        Page p;
+        do {
+            p = Read(ecu, 11);
+        } while (p[1] != 2);
+        return std::string(p.begin() + 2, p.begin() + 18);
+    };
+    EXPECT_EQ(lineTwo(), "EGT 71F         ");
+    ASSERT_TRUE(Write(ecu, 11, {3, sim::EcuRadioSimulator::kJetiDown}));
+    EXPECT_EQ(lineTwo(), "EGT 22C         ");
+    ASSERT_TRUE(Write(ecu, 11, {3, 0})); // no key
+    EXPECT_EQ(ecu.Radio().JetiPage(), 0);
+    EXPECT_FALSE(ecu.Radio().JetiFahrenheit());
 }
 
 TEST(SimEcu, GroundSupportDisplayAndKeys) {

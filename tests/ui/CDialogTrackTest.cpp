@@ -4,16 +4,12 @@
 // check boxes, drops, captions and the size rule.
 
 #include "ui/panels/CDialogTrack.h"
+#include "EcuWindowRig.h"
 #include "Fakes.h"
-#include "app/CEcuViewECU.h"
-#include "app/CTurbexDlg.h"
-#include "app/DefaultFactories.h"
 #include "ecu/CDeviceECU.h"
 #include "foundation/CMMutex.h"
 #include "records/CDeviceECUTracker.h"
-#include "sim/SimEcuSystem.h"
-#include "sim/TcpBridge.h"
-#include "support/NoPorts.h"
+#include "ui/CTabCtrl.h"
 #include "ui/panels/CStaticTrack.h"
 
 #include <QCheckBox>
@@ -61,40 +57,31 @@ public:
     FileDialogSpec lastSpec;
 };
 
-// The main window with the tool's own pages on the real ECU object, against
-// the simulated ECU behind a bridge, shown on the history page.
-struct TrackWindowRig {
-    TrackWindowRig() {
-        EXPECT_TRUE(bridge.Start());
-        CTurbexDlg::Setup setup;
-        CDeviceBase::Options options;
-        options.socketPort = bridge.GetPort();
-        options.hidPort = &dongles;
-        options.serialPorts = &noSerial;
-        setup.device = std::make_unique<CDeviceBase>(options);
-        auto view = std::make_unique<CEcuViewECU>();
-        ecu = &view->Ecu();
-        setup.factories = DefaultFactories(*ecu);
-        setup.ecu = std::move(view);
-        window = std::make_unique<CTurbexDlg>(std::move(setup));
+// The main window with the tool's own pages against the simulated ECU, shown
+// on the history page.
+struct TrackWindowRig : EcuWindowRig {
+    TrackWindowRig()
+        : EcuWindowRig(sim::SimEcuConfig{}, 0x0409, true) {
         window->show();
+        (void)window->Tab()->SetCurSel(CTurbexDlg::kPanelTrack);
         window->OnTabChange(CTurbexDlg::kPanelTrack);
         page = dynamic_cast<CDialogTrack*>(window->Panel(CTurbexDlg::kPanelTrack));
     }
+    CDeviceECU& Ecu() const { return ecu->Ecu(); }
     int32_t Count() const {
-        CMLockGuard lock(ecu->tracker().getLock());
-        return ecu->tracker().GetCount();
+        CMLockGuard lock(Ecu().tracker().getLock());
+        return Ecu().tracker().GetCount();
     }
     uint32_t CounterAt(int32_t index) const {
-        CMLockGuard lock(ecu->tracker().getLock());
-        const CDeviceECUTItem* r = ecu->tracker().getItem(index);
+        CMLockGuard lock(Ecu().tracker().getLock());
+        const CDeviceECUTItem* r = Ecu().tracker().getItem(index);
         return r != nullptr ? r->counter : 0xFFFFFFFFu;
     }
     // The stored log downloaded and announced (304 off reached the page).
     bool WaitDownloaded(int32_t records) {
         return QTest::qWaitFor(
             [&] {
-                return Count() == records && !ecu->downloading() && page->Chart().loading() == 0;
+                return Count() == records && !Ecu().downloading() && page->Chart().loading() == 0;
             },
             20000);
     }
@@ -109,12 +96,6 @@ struct TrackWindowRig {
     }
     QScrollBar& Bar() const { return *page->ScrollBar(); }
 
-    sim::SimEcuSystem system;
-    sim::TcpBridge bridge{system.bus, 0};
-    sim::HidDongleSet dongles;
-    NoSerialPorts noSerial;
-    CDeviceECU* ecu = nullptr;
-    std::unique_ptr<CTurbexDlg> window;
     CDialogTrack* page = nullptr;
 };
 
@@ -182,7 +163,7 @@ TEST(CDialogTrackOnTheSimulatedEcu, SaveThenLoadReproducesTheFileAndTheDialogLea
     services.savePath = dir.filePath("engine_log.csv");
     bool unlocked = false;
     services.whileSaveDialogOpen = [&] {
-        CMMutex& lock = rig.ecu->tracker().getLock();
+        CMMutex& lock = rig.Ecu().tracker().getLock();
         unlocked = lock.TryLock(0) == 1;
         if (unlocked) {
             lock.Unlock();

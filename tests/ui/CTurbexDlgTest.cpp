@@ -140,9 +140,10 @@ TEST(CTurbexDlg, LanguageSwitchRecaptionsAll49ControlsAndTheTabs) {
         return d.result();
     };
     MainWindowRig rig(SimRig::DeadPort(), kUs);
-    Click(rig.w(), CTurbexDlg::kKvrw); // the engineering tab is re-titled too
-    ASSERT_EQ(rig.w().Tab()->GetItemCount(), 5);
+    Click(rig.w(), CTurbexDlg::kKvrw); // the engineering and simulator tabs are re-titled too
+    ASSERT_EQ(rig.w().Tab()->GetItemCount(), 6);
     EXPECT_EQ(rig.w().Tab()->GetItemText(4).toStdString(), "工程模式"); // in either language
+    EXPECT_EQ(rig.w().Tab()->GetItemText(5).toStdString(), "Simulator");
 
     const auto& list = CTurbexDlg::CaptionList();
     ASSERT_EQ(list.size(), 49u);
@@ -152,8 +153,8 @@ TEST(CTurbexDlg, LanguageSwitchRecaptionsAll49ControlsAndTheTabs) {
                 << pair.controlId;
         }
         EXPECT_EQ(rig.Text(CTurbexDlg::kLanguage), language == 1 ? "中文" : "English");
-        const int32_t tabTitles[] = {54, 56, 55, 57, 58};
-        for (int32_t i = 0; i < 5; ++i) {
+        const int32_t tabTitles[] = {54, 56, 55, 57, 58, 59};
+        for (int32_t i = 0; i < 6; ++i) {
             EXPECT_EQ(rig.w().Tab()->GetItemText(i).toStdString(),
                       TableText(tabTitles[i], language))
                 << i;
@@ -577,19 +578,24 @@ TEST(CTurbexDlg, KvrwUnlocksTheEngineeringTabOnlyWithTheWordInAnyCase) {
         MainWindowRig rig(SimRig::DeadPort(), kUs);
         Click(rig.w(), CTurbexDlg::kKvrw);
         EXPECT_EQ(services.modals, 1);
-        EXPECT_EQ(rig.w().Tab()->GetItemCount(), c.unlocks ? 5 : 4);
+        EXPECT_EQ(rig.w().Tab()->GetItemCount(), c.unlocks ? 6 : 4);
         EXPECT_EQ(rig.w().IsControlShown(CTurbexDlg::kKvrw), !c.unlocks);
         if (c.unlocks) {
             EXPECT_EQ(rig.w().Tab()->GetItemText(4).toStdString(), "工程模式");
-            // Selecting the new tab shows the engineering page.
+            EXPECT_EQ(rig.w().Tab()->GetItemText(5).toStdString(), "Simulator");
+            // Selecting the new tabs shows the engineering and simulator pages.
+            rig.w().Tab()->Bar()->setCurrentIndex(5);
+            EXPECT_FALSE(rig.w().Panel(CTurbexDlg::kPanelSimulate)->isHidden());
+            EXPECT_TRUE(rig.w().Panel(CTurbexDlg::kPanelKvrw)->isHidden());
             rig.w().Tab()->Bar()->setCurrentIndex(4);
             EXPECT_FALSE(rig.w().Panel(CTurbexDlg::kPanelKvrw)->isHidden());
+            EXPECT_TRUE(rig.w().Panel(CTurbexDlg::kPanelSimulate)->isHidden());
             EXPECT_TRUE(rig.w().Panel(CTurbexDlg::kPanelCurrentState)->isHidden());
             // A second press (the button is hidden, but its action may still
             // be reached) does nothing.
             rig.w().OnKvrw();
             EXPECT_EQ(services.modals, 1);
-            EXPECT_EQ(rig.w().Tab()->GetItemCount(), 5);
+            EXPECT_EQ(rig.w().Tab()->GetItemCount(), 6);
         } else {
             // It may be tried again.
             Click(rig.w(), CTurbexDlg::kKvrw);

@@ -1,60 +1,35 @@
 // The main window on the real ECU protocol object against the simulated ECU
-// over the socket link: what the status panel shows and what the learning
-// menu makes the simulated ECU receive.
+// over the socket link: what the status panel shows, what the learning menu
+// makes the simulated ECU receive, and the tool's own pages behind the
+// engineering unlock.
 
+#include "EcuWindowRig.h"
 #include "Fakes.h"
 #include "app/CEcuViewECU.h"
 #include "app/CTurbexDlg.h"
+#include "app/DefaultFactories.h"
 #include "sim/SimEcuSystem.h"
 #include "sim/TcpBridge.h"
 #include "support/NoPorts.h"
+#include "ui/CTabCtrl.h"
+#include "ui/dialogs/CDialogPassword.h"
+#include "ui/panels/CDialogKvrw.h"
+#include "ui/panels/CDialogSimulate.h"
 
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-struct EcuWindowRig {
-    explicit EcuWindowRig(const sim::SimEcuConfig& config)
-        : system(config) {
-        EXPECT_TRUE(bridge.Start());
-        CTurbexDlg::Setup setup;
-        CDeviceBase::Options options;
-        options.socketPort = bridge.GetPort();
-        options.hidPort = &dongles;
-        options.serialPorts = &noSerial;
-        setup.device = std::make_unique<CDeviceBase>(options);
-        auto view = std::make_unique<CEcuViewECU>();
-        ecu = view.get();
-        setup.ecu = std::move(view);
-        setup.systemLangId = 0x0409;
-        window = std::make_unique<CTurbexDlg>(std::move(setup));
-    }
-    std::string Text(int32_t id) const { return window->GetDlgItemText(id).toStdString(); }
-    std::vector<std::vector<uint8_t>> Commands() {
-        std::vector<std::vector<uint8_t>> out;
-        system.bus.WithLock([&] {
-            for (const auto& e : system.ecu.Log().To(1)) {
-                out.push_back(e.bytes);
-            }
-        });
-        return out;
-    }
-
-    sim::SimEcuSystem system;
-    sim::TcpBridge bridge{system.bus, 0};
-    sim::HidDongleSet dongles;
-    NoSerialPorts noSerial;
-    CEcuViewECU* ecu = nullptr;
-    std::unique_ptr<CTurbexDlg> window;
-};
-
-sim::SimEcuConfig Config(bool block) {
+sim::SimEcuConfig Config(bool block, int8_t radioMode = 0) {
     sim::SimEcuConfig c;
     c.format.generation = block ? sim::EcuGeneration::Block : sim::EcuGeneration::Item;
     c.format.blockFormat = 3;
+    c.radioMode = radioMode;
     return c;
 }
 
@@ -71,8 +46,10 @@ TEST_P(MainWindowOnTheSimulatedEcu, ShowsItsValuesAndSendsTheLearningCommands) {
         return v;
     };
     // CPU usage (1023) as the simulated ECU reports it, once telemetry arrived.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.ecu->isReady() != 0 && !rig.Text(1023).empty(); }, 10000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.Text(1023) == std::to_string(sent().cpuLoad); }, 5000))
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return rig.ecu->isReady() != 0 && !rig.Text(1023).empty(); }, 10000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return rig.Text(1023) == std::to_string(sent().cpuLoad); }, 5000))
         << rig.Text(1023) << " vs " << int(sent().cpuLoad);
 
     rig.system.bus.WithLock([&] { rig.system.ecu.ClearLog(); });
@@ -86,5 +63,57 @@ TEST_P(MainWindowOnTheSimulatedEcu, ShowsItsValuesAndSendsTheLearningCommands) {
     EXPECT_EQ(rig.Commands(), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothGenerations, MainWindowOnTheSimulatedEcu, ::testing::Values(false, true),
+INSTANTIATE_TEST_SUITE_P(BothGenerations,
+                         MainWindowOnTheSimulatedEcu,
+                         ::testing::Values(false, true),
                          [](const auto& p) { return std::string(p.param ? "block" : "item"); });
+
+TEST(MainWindowOnTheSimulatedEcu, UnlockAddsTheEngineeringAndSimulatorPagesFedByTheWindow) {
+    ScriptedUiServices services;
+    services.modal = [](QDialog& d) {
+        auto& password = static_cast<CDialogPassword&>(d);
+        password.Edit()->setText("KVRW");
+        password.Control<QPushButton>(CDialogPassword::kIdOk)->click();
+        return d.result();
+    };
+    EcuWindowRig rig(Config(true, 3), 0x0804, true); // opens in Chinese
+    rig.window->show();
+    CTabCtrl* tab = rig.window->Tab();
+    ASSERT_EQ(tab->GetItemCount(), 4);
+    rig.window->Control<QPushButton>(CTurbexDlg::kKvrw)->click();
+    ASSERT_EQ(tab->GetItemCount(), 6);
+    EXPECT_EQ(tab->GetItemText(4).toStdString(), "工程模式");
+    EXPECT_EQ(tab->GetItemText(5).toStdString(), "遥控器模拟器");
+    ASSERT_NE(dynamic_cast<CDialogKvrw*>(rig.window->Panel(CTurbexDlg::kPanelKvrw)), nullptr);
+    auto* simulator = dynamic_cast<CDialogSimulate*>(rig.window->Panel(CTurbexDlg::kPanelSimulate));
+    ASSERT_NE(simulator, nullptr);
+
+    // The window's notifications bring the ECU's JetiBox lines to the page.
+    tab->Bar()->setCurrentIndex(5);
+    EXPECT_TRUE(simulator->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return simulator->GetDlgItemText(CDialogSimulate::kJetiLine2).startsWith("EGT "); },
+        10000));
+    EXPECT_TRUE(simulator->IsActive());
+    // Its receiver timer runs: the simulated ECU receives JETI frames.
+    rig.system.bus.WithLock([&] { rig.system.ecu.ClearLog(); });
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            bool got = false;
+            rig.system.bus.WithLock([&] { got = !rig.system.ecu.Log().To(11).empty(); });
+            return got;
+        },
+        5000));
+    rig.system.bus.WithLock([&] {
+        EXPECT_EQ(rig.system.ecu.Log().To(11).front().bytes, (std::vector<uint8_t>{3, 0}));
+    });
+
+    // A language switch re-titles both new tabs and keeps the page shown.
+    rig.window->Control<QPushButton>(CTurbexDlg::kLanguage)->click();
+    EXPECT_EQ(tab->GetItemText(4).toStdString(), "KVRW");
+    EXPECT_EQ(tab->GetItemText(5).toStdString(), "Simulator");
+    EXPECT_TRUE(simulator->isVisible());
+    rig.window->Control<QPushButton>(CTurbexDlg::kLanguage)->click();
+    EXPECT_EQ(tab->GetItemText(4).toStdString(), "工程模式");
+    EXPECT_EQ(tab->GetItemText(5).toStdString(), "遥控器模拟器");
+}

@@ -41,6 +41,8 @@ void Usage(FILE* out) {
                "  --erase-time N         classic protocol, units of 10 ms; 255: silent while erasing\n"
                "  --block-write-delay N  classic protocol, ms after each block\n"
                "  --missing BATCH:MASK   block protocol: lose those blocks of that batch once\n"
+               "  --update-resets-parameters   a finished update sets the parameters to their defaults\n"
+               "  --update-version A.B.C  the application version after a finished update\n"
                "Run log:\n"
                "  --log-format 1|2       14-byte or 15-byte records (default 2)\n"
                "  --log-rate 0..3        2, 4, 8 or 16 records per second (default 1)\n"
@@ -88,6 +90,7 @@ int main(int argc, char** argv) {
     bool serialPty = false;
     sim::UnitIdentity identity;
     sim::BootLoaderConfig boot;
+    sim::SimEcuSystem::UpdateEffect updateEffect;
     for (size_t i = 0; i < rest.size(); ++i) {
         const std::string& arg = rest[i];
         const bool hasValue = i + 1 < rest.size();
@@ -145,6 +148,17 @@ int main(int argc, char** argv) {
             ++i;
             boot.missingBatch = static_cast<int>(batch);
             boot.missingMask = mask;
+        } else if (arg == "--update-resets-parameters") {
+            updateEffect.resetParameters = true;
+        } else if (arg == "--update-version") {
+            unsigned a = 0, b = 0, c = 0;
+            if (!hasValue || std::sscanf(value.c_str(), "%u.%u.%u", &a, &b, &c) != 3 || a > 30 || b > 255 || c > 255)
+                return Fail("--update-version needs A.B.C (A 0..30, B and C 0..255)");
+            ++i;
+            updateEffect.newVersion = true;
+            updateEffect.major = static_cast<uint8_t>(a);
+            updateEffect.minor = static_cast<uint8_t>(b);
+            updateEffect.patch = static_cast<uint8_t>(c);
         } else if (arg == "--log-format") {
             if (!number(1, 2)) return Fail("--log-format is 1 or 2");
             logFormat = n;
@@ -162,6 +176,7 @@ int main(int argc, char** argv) {
     sim::SimEcuSystem system(config, static_cast<uint8_t>(logFormat), static_cast<uint8_t>(logRate));
     system.unit.status.identity = identity;
     system.unit.bootLoader.config = boot;
+    system.updateEffect = updateEffect;
     if (prefill > 0) {
         system.Prefill(static_cast<uint32_t>(prefill));
     }

@@ -3,6 +3,7 @@
 #include "ecu/CDeviceECU.h"
 #include "foundation/CMMutex.h"
 #include "records/CDeviceECUTracker.h"
+#include "ui/DialogTemplate.h"
 #include "ui/IUiServices.h"
 #include "ui/panels/CStaticTrack.h"
 
@@ -21,32 +22,39 @@ namespace {
 
 using Model = CGraphTrackModel;
 
-// A series check box: its series, place (dialog units) and caption.
-struct SeriesBoxSpec {
-    int32_t series;
-    int32_t y;
-    int32_t width;
+// The page's buttons and check boxes as its template places them (dialog
+// units), with their template captions and the text numbers that replace
+// them. Check box kSeriesFirst + n shows series n.
+struct TrackControl {
+    DialogItem item;
     int32_t text;
 };
-constexpr std::array<SeriesBoxSpec, Model::kSeriesCount> kSeriesBoxes{{
-    {0, 42, 59, 232},
-    {1, 51, 59, 233},
-    {2, 60, 59, 234},
-    {3, 69, 59, 235},
-    {5, 78, 59, 236},
-    {6, 87, 59, 237},
-    {7, 96, 59, 238},
-    {8, 105, 59, 239},
-    {9, 114, 51, 240},
-    {10, 123, 51, 241},
-    {11, 132, 51, 242},
-    {4, 141, 51, 243},
-    {12, 150, 51, 244},
-    {13, 159, 51, 245},
-    {14, 168, 51, 246},
-    {15, 177, 51, 247},
-    {16, 187, 61, 248},
-    {17, 196, 61, 249},
+using Kind = DialogItem::Kind;
+constexpr int32_t kSeries = CDialogTrack::kSeriesFirst;
+constexpr std::array<TrackControl, CDialogTrack::kCaptionCount> kControls{{
+    {{CDialogTrack::kSave, Kind::Button, 6, 7, 59, 17, "保存到文件"}, 224},
+    {{CDialogTrack::kLoad, Kind::Button, 6, 24, 59, 17, "加载文件"}, 225},
+    {{kSeries + 0, Kind::Check, 7, 42, 59, 10, "转速"}, 232},
+    {{kSeries + 1, Kind::Check, 7, 51, 59, 10, "温度 - 排气"}, 233},
+    {{kSeries + 2, Kind::Check, 7, 60, 59, 10, "温度 - ECU"}, 234},
+    {{kSeries + 3, Kind::Check, 7, 69, 59, 10, "温度 - TCU"}, 235},
+    {{kSeries + 5, Kind::Check, 7, 78, 59, 10, "电压 - 接收机"}, 236},
+    {{kSeries + 6, Kind::Check, 7, 87, 59, 10, "电压 - 电池"}, 237},
+    {{kSeries + 7, Kind::Check, 7, 96, 59, 10, "遥控 - 油门"}, 238},
+    {{kSeries + 8, Kind::Check, 7, 105, 59, 10, "遥控 - 开关"}, 239},
+    {{kSeries + 9, Kind::Check, 7, 114, 51, 10, "气压"}, 240},
+    {{kSeries + 10, Kind::Check, 7, 123, 51, 10, "电流"}, 241},
+    {{kSeries + 11, Kind::Check, 7, 132, 51, 10, "推力"}, 242},
+    {{kSeries + 4, Kind::Check, 7, 141, 51, 10, "油泵 - 电压"}, 243},
+    {{kSeries + 12, Kind::Check, 7, 150, 51, 10, "油泵 - 转速"}, 244},
+    {{kSeries + 13, Kind::Check, 7, 159, 51, 10, "燃油 - 温度"}, 245},
+    {{kSeries + 14, Kind::Check, 7, 168, 51, 10, "燃油 - 压力"}, 246},
+    {{kSeries + 15, Kind::Check, 7, 177, 51, 10, "燃烧室压力"}, 247},
+    {{kSeries + 16, Kind::Check, 7, 187, 61, 10, "启动电机电压"}, 248},
+    {{kSeries + 17, Kind::Check, 7, 196, 61, 10, "启动电机转速"}, 249},
+    {{CDialogTrack::kAutoscale, Kind::Check, 7, 206, 51, 10, "自动缩放"}, 250},
+    {{CDialogTrack::kSelectAll, Kind::Button, 7, 216, 50, 12, "全选"}, 251},
+    {{CDialogTrack::kUnselectAll, Kind::Button, 7, 229, 50, 12, "取消选择"}, 252},
 }};
 
 constexpr const char* kNoData = "没有数据！";
@@ -64,15 +72,9 @@ FileDialogSpec LogFileDialog(bool promptOverwrite) {
 
 std::array<CTextTable::ControlText, CDialogTrack::kCaptionCount> MakeCaptions() {
     std::array<CTextTable::ControlText, CDialogTrack::kCaptionCount> list{};
-    size_t i = 0;
-    list[i++] = {CDialogTrack::kSave, 224};
-    list[i++] = {CDialogTrack::kLoad, 225};
-    for (const SeriesBoxSpec& b : kSeriesBoxes) {
-        list[i++] = {CDialogTrack::kSeriesFirst + b.series, b.text};
+    for (size_t i = 0; i < kControls.size(); ++i) {
+        list[i] = {kControls[i].item.id, kControls[i].text};
     }
-    list[i++] = {CDialogTrack::kAutoscale, 250};
-    list[i++] = {CDialogTrack::kSelectAll, 251};
-    list[i++] = {CDialogTrack::kUnselectAll, 252};
     return list;
 }
 
@@ -85,10 +87,9 @@ CDialogTrack::CaptionList() {
 }
 
 CDialogTrack::CDialogTrack(CDeviceECU& ecu, QWidget* parent)
-    : CDialogBase(parent)
+    : CPanelDialog(parent)
     , m_ecu(ecu) {
-    setWindowFlags(Qt::Widget); // a page of the main window's tab strip
-    setMouseTracking(true);     // moves over the page hide the cursor box
+    setMouseTracking(true); // moves over the page hide the cursor box
     CreateControls();
     Recaption();
     m_host->SetPanel(this);
@@ -108,28 +109,26 @@ CDialogTrack::~CDialogTrack() {
 }
 
 void CDialogTrack::CreateControls() {
-    const auto button = [this](int32_t id, QRect r, void (CDialogTrack::*action)()) {
-        auto* b = new QPushButton(this);
-        b->setAutoDefault(false); // Enter on a check box must not save
-        b->setGeometry(r);
-        RegisterControl(id, b);
-        connect(b, &QPushButton::clicked, this, action);
+    std::array<DialogItem, kControls.size()> items{};
+    for (size_t i = 0; i < kControls.size(); ++i) {
+        items[i] = kControls[i].item;
+    }
+    CreateDialogItems(*this, items);
+    const auto button = [this](int32_t id, void (CDialogTrack::*action)()) {
+        connect(Control<QPushButton>(id), &QPushButton::clicked, this, action);
     };
-    button(kSave, DluRect(6, 7, 59, 17), &CDialogTrack::OnSave);
-    button(kLoad, DluRect(6, 24, 59, 17), &CDialogTrack::OnLoad);
-    for (const SeriesBoxSpec& s : kSeriesBoxes) {
-        auto* box = new QCheckBox(this);
-        box->setGeometry(DluRect(7, s.y, s.width, 10));
-        RegisterControl(kSeriesFirst + s.series, box);
-        m_series[static_cast<size_t>(s.series)] = box;
+    button(kSave, &CDialogTrack::OnSave);
+    button(kLoad, &CDialogTrack::OnLoad);
+    button(kSelectAll, &CDialogTrack::OnSelectAll);
+    button(kUnselectAll, &CDialogTrack::OnUnselectAll);
+    for (int32_t n = 0; n < Model::kSeriesCount; ++n) {
+        m_series[static_cast<size_t>(n)] = Control<QCheckBox>(kSeriesFirst + n);
+    }
+    m_autoscale = Control<QCheckBox>(kAutoscale);
+    for (QCheckBox* box : m_series) {
         connect(box, &QCheckBox::clicked, this, &CDialogTrack::OnSeriesClicked);
     }
-    m_autoscale = new QCheckBox(this);
-    m_autoscale->setGeometry(DluRect(7, 206, 51, 10));
-    RegisterControl(kAutoscale, m_autoscale);
     connect(m_autoscale, &QCheckBox::clicked, this, &CDialogTrack::OnSeriesClicked);
-    button(kSelectAll, DluRect(7, 216, 50, 12), &CDialogTrack::OnSelectAll);
-    button(kUnselectAll, DluRect(7, 229, 50, 12), &CDialogTrack::OnUnselectAll);
 
     m_templateSize = DluRect(0, 0, kTemplateWidth, kTemplateHeight).size();
     m_templateHost = DluRect(71, 7, 402, 241);
@@ -383,7 +382,7 @@ void CDialogTrack::closeEvent(QCloseEvent* event) {
 // --- size --------------------------------------------------------------------
 
 void CDialogTrack::resizeEvent(QResizeEvent* event) {
-    CDialogBase::resizeEvent(event);
+    CPanelDialog::resizeEvent(event);
     const int32_t dw = width() - m_templateSize.width();
     const int32_t dh = height() - m_templateSize.height();
     // Top-left fixed, right and bottom edges follow the page.

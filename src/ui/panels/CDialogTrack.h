@@ -2,7 +2,7 @@
 
 #include "charts/CGraphTrack.h"
 #include "foundation/CTextTable.h"
-#include "ui/CDialogBase.h"
+#include "ui/panels/CPanelDialog.h"
 #include "ui/panels/IRecordsPanel.h"
 
 #include <QStringList>
@@ -34,7 +34,7 @@ class QScrollBar;
 //
 // Thread safety: user-interface thread only; the tracker is shared with the
 // record thread of CDeviceECU through its lock.
-class CDialogTrack : public CDialogBase, public IRecordsPanel {
+class CDialogTrack : public CPanelDialog, public IRecordsPanel {
     Q_OBJECT
 public:
     enum ControlId : int32_t {
@@ -102,9 +102,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    // The page closes only with the main window.
     void closeEvent(QCloseEvent* event) override;
-    // Escape would close a dialog; the page closes only with the main window.
-    void reject() override {}
 
 private:
     void CreateControls();

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up a fresh machine, builds the tool and runs it against the built-in
-# simulator: turbex-sim serves a simulated ECU on 127.0.0.1:8987 (with a JETI
-# receiver bus, for the radio simulator page) and the tool's window connects
-# to it over the socket link.
+# simulator: turbex-sim serves a simulated ECU on 127.0.0.1:8987, whose
+# engine starts, runs up and down the throttle range and cools down on its
+# own (--demo), with a JETI receiver bus for the radio simulator page, and the
+# tool's window connects to it over the socket link.
 #
 # With a display, the window opens; close it to stop. Without one, the window
 # runs on the offscreen platform, and once it is online a picture of it in
@@ -16,7 +17,7 @@ cmake --preset default
 cmake --build --preset default -j "$(nproc)" --target turbex turbex-sim turbex-screenshot turbexctl
 
 bin=build/default/src
-"$bin/sim/turbex-sim" --switch-on --log-prefill 600 --radio jeti "$@" &
+"$bin/sim/turbex-sim" --switch-on --log-prefill 600 --demo --radio jeti "$@" &
 sim=$!
 trap 'kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null || true' EXIT
 sleep 0.5

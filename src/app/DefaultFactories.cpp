@@ -2,6 +2,7 @@
 
 #include "ecu/CDeviceECU.h"
 #include "ui/dialogs/CDialogSetting.h"
+#include "ui/panels/CDialogCurrentState.h"
 #include "ui/panels/CDialogKvrw.h"
 #include "ui/panels/CDialogSimulate.h"
 #include "ui/panels/CDialogTrack.h"
@@ -13,7 +14,7 @@ CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
         (void)parent;
         switch (slot) {
         case CTurbexDlg::kPanelCurrentState:
-            return nullptr;
+            return new CDialogCurrentState(parent);
         case CTurbexDlg::kPanelTrack:
             return new CDialogTrack(ecu, parent);
         case CTurbexDlg::kPanelRpmTemp:

@@ -61,6 +61,9 @@ void SimEcu::ApplyParametersToModel() {
 }
 
 void SimEcu::Step(uint32_t ms) {
+    if (m_config.demo) {
+        m_pilot.Step(ms, m_model);
+    }
     m_model.Step(ms);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sim/BusUnit.h"
+#include "sim/DemoPilot.h"
 #include "sim/EcuCommandLog.h"
 #include "sim/EcuParameterStore.h"
 #include "sim/EcuRadioSimulator.h"
@@ -51,7 +52,8 @@ public:
     bool ReadRegister(uint8_t reg, uint8_t length, uint8_t* out) override;
     bool WriteRegister(uint8_t reg, std::span<const uint8_t> data) override;
 
-    // Advances the engine model by ms of simulated time.
+    // Advances the engine model by ms of simulated time (flown by the demo
+    // pilot first when the configuration asks for it).
     void Step(uint32_t ms);
 
     [[nodiscard]] const SimEcuConfig& Config() const { return m_config; }
@@ -90,6 +92,7 @@ private:
     SimEcuConfig m_config;
     EcuParameterStore m_store;
     EngineModel m_model;
+    DemoPilot m_pilot;
     EcuRadioSimulator m_radio;
     EcuCommandLog m_log;
     BusUnit* m_register13 = nullptr;

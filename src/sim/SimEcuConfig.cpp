@@ -52,7 +52,9 @@ std::string SimEcuOptionsHelp() {
            "  --no-tcu --no-starter --no-alternator --brushed-pump --no-thrust\n"
            "  --sensor-group1            what is fitted around the ECU\n"
            "  --records BYTES            run-record storage reported\n"
-           "  --switch-on --throttle P --run   radio switch, throttle %, start at once\n";
+           "  --switch-on --throttle P --run   radio switch, throttle %, start at once\n"
+           "  --demo                     the engine starts, runs up and down the throttle\n"
+           "                             range and cools down on its own, over and over\n";
 }
 
 bool ParseSimEcuOptions(std::span<const std::string> args,
@@ -194,6 +196,9 @@ bool ParseSimEcuOptions(std::span<const std::string> args,
             config.throttle = percent;
         } else if (arg == "--run") {
             config.autoStart = true;
+            config.switchOn = true;
+        } else if (arg == "--demo") {
+            config.demo = true;
             config.switchOn = true;
         } else {
             rest.push_back(arg);

@@ -33,6 +33,9 @@ struct SimEcuConfig {
     bool switchOn = false;  // radio switch on (the engine is ready when stopped)
     double throttle = 0.0;  // radio throttle, %
     bool autoStart = false; // start the engine at once
+    // A pilot (DemoPilot) starts the engine, runs the throttle up and down and
+    // stops it again, over and over; the switch is on.
+    bool demo = false;
 
     size_t logCapacity = 100000; // commands kept
 };
@@ -51,6 +54,7 @@ struct SimEcuConfig {
 //   --sensor-group1           what is fitted
 //   --records BYTES           run-record storage reported
 //   --switch-on, --throttle P, --run   radio switch, throttle %, start at once
+//   --demo                    the engine runs up and down on its own, repeatedly
 // Options it does not know are returned in rest, in order, for the caller.
 // False with error set on a bad value or contradicting options.
 [[nodiscard]] bool ParseSimEcuOptions(std::span<const std::string> args,

@@ -61,7 +61,7 @@ public:
 // on the history page.
 struct TrackWindowRig : EcuWindowRig {
     TrackWindowRig()
-        : EcuWindowRig(sim::SimEcuConfig{}, 0x0409, true) {
+        : EcuWindowRig(sim::SimEcuConfig{}, true) {
         window->show();
         (void)window->Tab()->SetCurSel(CTurbexDlg::kPanelTrack);
         window->OnTabChange(CTurbexDlg::kPanelTrack);

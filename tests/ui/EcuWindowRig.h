@@ -1,28 +1,33 @@
 #pragma once
 
-// The main window on the real ECU protocol object, against a simulated ECU
-// behind a bridge on a free port of 127.0.0.1 (no dongle, no serial ports);
-// with withPages, the tool's own pages and dialogs on that object.
+// The main window on the real ECU protocol object against a simulated ECU
+// behind a TCP bridge on a free port, with the tool's own pages when asked.
 
 #include "app/CEcuViewECU.h"
 #include "app/CTurbexDlg.h"
 #include "app/DefaultFactories.h"
-#include "sim/HidDongleSet.h"
 #include "sim/SimEcuSystem.h"
 #include "sim/TcpBridge.h"
 #include "support/NoPorts.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 struct EcuWindowRig {
+    // prepare runs on the simulated ECU before the bridge listens; langId is
+    // the system language the window opens in.
     explicit EcuWindowRig(const sim::SimEcuConfig& config,
-                          uint16_t langId = 0x0409,
-                          bool withPages = false)
+                          bool withPages = false,
+                          const std::function<void(sim::SimEcuSystem&)>& prepare = {},
+                          uint16_t langId = 0x0409)
         : system(config) {
+        if (prepare) {
+            prepare(system);
+        }
         EXPECT_TRUE(bridge.Start());
         CTurbexDlg::Setup setup;
         CDeviceBase::Options options;

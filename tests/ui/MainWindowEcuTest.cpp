@@ -5,12 +5,6 @@
 
 #include "EcuWindowRig.h"
 #include "Fakes.h"
-#include "app/CEcuViewECU.h"
-#include "app/CTurbexDlg.h"
-#include "app/DefaultFactories.h"
-#include "sim/SimEcuSystem.h"
-#include "sim/TcpBridge.h"
-#include "support/NoPorts.h"
 #include "ui/CTabCtrl.h"
 #include "ui/dialogs/CDialogPassword.h"
 #include "ui/panels/CDialogKvrw.h"
@@ -76,7 +70,7 @@ TEST(MainWindowOnTheSimulatedEcu, UnlockAddsTheEngineeringAndSimulatorPagesFedBy
         password.Control<QPushButton>(CDialogPassword::kIdOk)->click();
         return d.result();
     };
-    EcuWindowRig rig(Config(true, 3), 0x0804, true); // opens in Chinese
+    EcuWindowRig rig(Config(true, 3), /*withPages=*/true, {}, 0x0804); // opens in Chinese
     rig.window->show();
     CTabCtrl* tab = rig.window->Tab();
     ASSERT_EQ(tab->GetItemCount(), 4);

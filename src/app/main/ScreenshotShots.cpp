@@ -5,6 +5,7 @@
 #include "ui/CTabCtrl.h"
 #include "ui/CUiServices.h"
 #include "ui/dialogs/CDialogPassword.h"
+#include "ui/panels/CDialogCurrentState.h"
 #include "ui/panels/CDialogSimulate.h"
 #include "ui/panels/CDialogTrack.h"
 #include "ui/panels/CStaticTrack.h"
@@ -187,5 +188,24 @@ std::vector<ScreenshotShot> ScreenshotShots() {
                              dialog.OnAltitude();
                          });
                      }});
+    // The "Real State" page with the engine running up (turbex-sim --demo):
+    // once the chart holds 20 s of samples; taken as it is after 150 s.
+    shots.push_back(
+        {"real_state", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
+             window.OnTabChange(CTurbexDlg::kPanelCurrentState);
+             auto* page =
+                 dynamic_cast<CDialogCurrentState*>(window.Panel(CTurbexDlg::kPanelCurrentState));
+             if (page == nullptr) {
+                 done(QPixmap());
+                 return;
+             }
+             const auto running = [page] {
+                 constexpr uint8_t kRunning = 5;
+                 CLiveSample newest;
+                 return page->Graph().Count() >= 200 && page->Graph().Newest(&newest) &&
+                        newest.state == kRunning && newest.rpm >= 60000;
+             };
+             WhenReady(&window, running, 150000, [&window, done](bool) { done(window.grab()); });
+         }});
     return shots;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/model/LiveSample.h"
+#include "charts/LiveSample.h"
 
 #include <cstdint>
 #include <string>

@@ -8,6 +8,8 @@
 #include <functional>
 #include <iterator>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -329,6 +331,61 @@ TEST(CCanvasQt, LinesPartlyOrWhollyOffTheSurfaceAreClipped) {
     EXPECT_EQ(CountColour(d, kBlack), 11);
 }
 
+// A polyline of a wide pen: the same pixels as each line on its own, and in
+// order with what is drawn before and after it.
+TEST(CCanvasQt, WideLinesOfOnePolylineAreTheLinesOneByOne) {
+    std::vector<std::pair<int32_t, int32_t>> zigzag = {{2, 40},
+                                                       {4, 12},
+                                                       {6, 12},
+                                                       {8, 55},
+                                                       {10, 3},
+                                                       {12, 30},
+                                                       {14, 31},
+                                                       {40, 31},
+                                                       {41, 58},
+                                                       {70, 2}};
+    uint32_t seed = 7; // and a strip chart's curve: 2 pixels a sample
+    for (int32_t x = 72; x < 236; x += 2) {
+        seed = seed * 1103515245u + 12345u;
+        zigzag.emplace_back(x, static_cast<int32_t>((seed >> 16) % 58) + 1);
+    }
+    for (int32_t width : {2, 3, 5}) {
+        CCanvasQt joined(240, 60);
+        CCanvasQt single(240, 60);
+        for (CCanvasQt* c : {&joined, &single}) {
+            c->SelectPen({CanvasPen::kSolid, width, kRed});
+        }
+        joined.MoveTo(zigzag[0].first, zigzag[0].second);
+        for (size_t i = 1; i < zigzag.size(); ++i) {
+            joined.LineTo(zigzag[i].first, zigzag[i].second);
+            single.MoveTo(zigzag[i - 1].first, zigzag[i - 1].second);
+            single.LineTo(zigzag[i].first, zigzag[i].second);
+            (void)single.PixelAt(0, 0); // strokes this line alone
+        }
+        int red = 0;
+        for (int32_t y = 0; y < 60; ++y) {
+            for (int32_t x = 0; x < 240; ++x) {
+                ASSERT_EQ(joined.PixelAt(x, y), single.PixelAt(x, y))
+                    << width << ": " << x << "," << y;
+                red += joined.PixelAt(x, y) == kRed ? 1 : 0;
+            }
+        }
+        EXPECT_GT(red, 150 * width);
+    }
+    // A fill after the lines covers them; lines after a fill cover it.
+    CCanvasQt c(20, 20);
+    c.SelectPen({CanvasPen::kSolid, 2, kRed});
+    c.MoveTo(0, 5);
+    c.LineTo(19, 5);
+    c.FillRect(0, 0, 10, 20, kBlack);
+    c.MoveTo(15, 0);
+    c.LineTo(15, 19);
+    c.SelectPen({CanvasPen::kSolid, 2, kBlack}); // a new pen: the red line is stroked red
+    EXPECT_EQ(c.PixelAt(5, 5), kBlack);
+    EXPECT_EQ(c.PixelAt(12, 5), kRed);
+    EXPECT_EQ(c.PixelAt(15, 12), kRed);
+}
+
 // A surface a host shows is redrawn on a second buffer: the host keeps what
 // it was given, and each redraw starts from exactly what is drawn on it.
 TEST(CCanvasWidget, RedrawingAShownSurfaceLeavesTheShownPixelsAlone) {
@@ -364,6 +421,12 @@ TEST(CCanvasWidget, BlockCopyShowsTheWholeSurface) {
     host.BlockCopy(*surface);
     surface->FillRect(0, 0, 40, 30, kBlack); // later drawing is not shown
     ASSERT_EQ(host.Shown().size(), QSize(40, 30));
+    EXPECT_EQ(host.Shown().pixel(39, 29), qRgb(255, 0, 0));
+    EXPECT_EQ(surface->PixelAt(39, 29), kBlack);
+    surface->FillRect(0, 0, 1, 1, kRed); // a part: drawn over the new picture
+    EXPECT_EQ(surface->PixelAt(0, 0), kRed);
+    EXPECT_EQ(surface->PixelAt(1, 0), kBlack);
+    EXPECT_EQ(host.Shown().pixel(0, 0), qRgb(255, 0, 0));
     EXPECT_EQ(host.Shown().pixel(39, 29), qRgb(255, 0, 0));
 }
 

@@ -1,11 +1,8 @@
 #include "ui/model/DialogUnits.h"
 #include "ui/model/FileFilter.h"
-#include "ui/model/LiveSample.h"
 #include "ui/model/SystemLanguage.h"
 
 #include <gtest/gtest.h>
-
-#include <cstddef>
 
 namespace {
 
@@ -77,14 +74,6 @@ TEST(FileFilter, WindowsFiltersBecomeToolkitFilters) {
     EXPECT_EQ(FileFilter::ToToolkit("Text|*.txt"), "Text (*.txt)"); // no closing bars
     EXPECT_EQ(FileFilter::ToToolkit(""), "");
     EXPECT_EQ(FileFilter::ToToolkit("lonely"), ""); // a name without patterns
-}
-
-TEST(CLiveSample, LayoutOfTheSample) {
-    EXPECT_EQ(sizeof(CLiveSample), 32u);
-    EXPECT_EQ(offsetof(CLiveSample, rpm), 4u);
-    EXPECT_EQ(offsetof(CLiveSample, egt), 8u);
-    EXPECT_EQ(offsetof(CLiveSample, pump_voltage), 10u);
-    EXPECT_EQ(offsetof(CLiveSample, thrust), 28u);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 // the log (the walk to the first visible record), the cursor box shown or
 // not, and autoscale (one more pass over the visible records).
 
+#include "BenchReport.h"
 #include "charts/CGraphTrack.h"
 #include "charts/qt/CCanvasQt.h"
 #include "charts/qt/CCanvasWidget.h"
@@ -16,8 +17,6 @@
 #include "sim/SimRunLog.h"
 
 #include <QApplication>
-
-#include <benchmark/benchmark.h>
 
 #include <array>
 #include <cstdio>
@@ -122,27 +121,6 @@ void BM_PlainFill(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainFill)->Unit(benchmark::kMillisecond);
 
-// Keeps each run's real and CPU time per iteration (ns). On a machine shared
-// with other work the CPU time is the steadier figure; both are printed.
-class TimesReporter : public benchmark::ConsoleReporter {
-public:
-    struct Times {
-        double real = 0;
-        double cpu = 0;
-    };
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-                const double scale = run.time_unit == benchmark::kMillisecond ? 1e6 : 1.0;
-                times[run.benchmark_name()] = {run.GetAdjustedRealTime() * scale,
-                                               run.GetAdjustedCPUTime() * scale};
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, Times> times;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -153,25 +131,26 @@ int main(int argc, char** argv) {
     char* qtArgv[] = {argv[0], nullptr};
     QApplication application(qtArgc, qtArgv);
     benchmark::Initialize(&argc, argv);
-    TimesReporter reporter;
+    CollectingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const auto fill = reporter.times.find("BM_PlainFill");
-    if (fill != reporter.times.end() && fill->second.cpu > 0) {
-        const TimesReporter::Times f = fill->second;
+    const double fillReal = reporter.Ns("BM_PlainFill");
+    const double fillCpu = reporter.CpuNs("BM_PlainFill");
+    if (fillReal > 0 && fillCpu > 0) {
         std::printf("\nplain fill of %d x %d: %.2f ms real, %.2f ms CPU\n",
                     kWidth,
                     kHeight,
-                    f.real / 1e6,
-                    f.cpu / 1e6);
+                    fillReal / 1e6,
+                    fillCpu / 1e6);
         std::printf("full redraw of %d records, 18 series (goal: under 8 ms):\n", kFullLog);
-        for (const auto& [name, t] : reporter.times) {
+        for (const auto& [name, real] : reporter.nsPerIteration) {
             if (name.rfind("BM_FullRedraw/", 0) == 0) {
+                const double cpu = reporter.CpuNs(name);
                 std::printf("  %-38s %6.2f ms real (%5.1f x fill)  %6.2f ms CPU (%5.1f x fill)\n",
                             name.c_str() + 14,
-                            t.real / 1e6,
-                            t.real / f.real,
-                            t.cpu / 1e6,
-                            t.cpu / f.cpu);
+                            real / 1e6,
+                            real / fillReal,
+                            cpu / 1e6,
+                            cpu / fillCpu);
             }
         }
     }

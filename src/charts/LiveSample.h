@@ -2,9 +2,10 @@
 
 #include <cstdint>
 
-// One live sample for the "Real State" chart, filled by the main window from
-// the live state on every telemetry notification (all zero while nothing is
-// connected). 32 bytes.
+// One live sample of the "Real State" chart (CGraphDraw), filled by the main
+// window from the live state on every telemetry notification (all zero while
+// nothing is connected). 32 bytes; the chart draws rpm, egt, pump_voltage and
+// thrust and only stores the rest.
 struct CLiveSample {
     uint8_t state = 0;                // ECU state code (stored, not drawn)
     uint32_t rpm = 0;                 // engine RPM

@@ -109,9 +109,26 @@ void CGraphTrack::recordsChanged() {
     m_model.ClampScroll(m_tracker->GetCount()); // a shorter log, also while hidden
 }
 
+const CDeviceECUTItem* CGraphTrack::RecordAt(int32_t index) const {
+    // From the nearer end of the list: a view of the oldest records of a
+    // full log would otherwise walk 32767 records at every redraw.
+    const int32_t count = m_tracker->GetCount();
+    if (index < 0 || index >= count) {
+        return nullptr;
+    }
+    if (index <= count / 2) {
+        return m_tracker->getItem(index);
+    }
+    const CMNode* n = m_tracker->oldest();
+    for (int32_t i = count - 1; n != nullptr && i > index; --i) {
+        n = n->prev;
+    }
+    return static_cast<const CDeviceECUTItem*>(n);
+}
+
 const CDeviceECUTItem* CGraphTrack::AnchoredFirst() {
     const int32_t scroll = m_model.ScrollIndex();
-    const CDeviceECUTItem* first = m_tracker->getItem(scroll);
+    const CDeviceECUTItem* first = RecordAt(scroll);
     if (scroll > 0 && m_anchored && first != nullptr && first->counter != m_anchorCounter) {
         // Records are kept newest first, so records stored since the anchor
         // was drawn sit in front of it: walk on to it.
@@ -123,7 +140,7 @@ const CDeviceECUTItem* CGraphTrack::AnchoredFirst() {
         }
         if (r != nullptr && r->counter == m_anchorCounter) {
             m_model.SetScroll(index, m_tracker->GetCount());
-            first = m_tracker->getItem(m_model.ScrollIndex());
+            first = RecordAt(m_model.ScrollIndex());
         }
         // Not found (the log was replaced): the index stays as it was.
     }

@@ -101,6 +101,8 @@ private:
     // view was anchored on (see recordsChanged) and returns the record at the
     // right edge, anchoring the view on it.
     const CDeviceECUTItem* AnchoredFirst();
+    // The record at index (0 = newest) or null, lock held.
+    [[nodiscard]] const CDeviceECUTItem* RecordAt(int32_t index) const;
     void ForgetAnchor() { m_anchored = false; }
 
     ICanvasHost* m_host = nullptr;

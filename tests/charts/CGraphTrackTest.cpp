@@ -190,6 +190,13 @@ TEST(CGraphTrack, ARedrawVisitsOnlyTheVisibleRecordsWithTheTrackersLockHeld) {
     EXPECT_EQ(rpm.front().x1, l.curveRight - 4);
     EXPECT_EQ(rpm.back().x1, l.curveRight - 170 * 4);
     EXPECT_EQ(rpm.back().y1, Model::CurveY(Model::SeriesAt(0), 10 * (899 - 170), s, l));
+    // Scrolled into the older half (its records are found from the oldest).
+    rig.chart.setScroll(820);
+    rig.Present();
+    const auto older = rig.Curves(Model::SeriesAt(0).color);
+    ASSERT_EQ(older.size(), rpm.size());
+    EXPECT_EQ(older.front().y0, Model::CurveY(Model::SeriesAt(0), 10 * (999 - 820), s, l));
+    EXPECT_EQ(older.back().y1, Model::CurveY(Model::SeriesAt(0), 10 * (999 - 820 - 170), s, l));
 }
 
 TEST(CGraphTrack, CurvesAreDrawnInTheirOrderWithTheirPens) {

@@ -339,7 +339,6 @@ void CCanvasQt::TextOut(int32_t x, int32_t y, std::string_view text) {
         return;
     }
     const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    const QFontMetrics metrics(m_qfont);
     if (!m_transparent) {
         const CanvasSize extent = TextExtent(text);
         FillRect(x, y, x + extent.width, y + extent.height, kWhite);
@@ -347,7 +346,18 @@ void CCanvasQt::TextOut(int32_t x, int32_t y, std::string_view text) {
     QPainter& painter = Painter();
     painter.setFont(m_qfont);
     painter.setPen(ToQColor(m_textColor));
-    painter.drawText(x, y + metrics.ascent(), s);
+    // A chart draws the same labels at every redraw: their layout is kept
+    // (the same pixels as laying the text out again, without shaping it).
+    const QString key = m_qfont.key() + QChar(0) + s;
+    QStaticText* laidOut = m_texts.object(key);
+    if (laidOut == nullptr) {
+        laidOut = new QStaticText(s);
+        laidOut->setTextFormat(Qt::PlainText);
+        laidOut->setPerformanceHint(QStaticText::AggressiveCaching);
+        laidOut->prepare(QTransform(), m_qfont);
+        m_texts.insert(key, laidOut);
+    }
+    painter.drawStaticText(QPointF(x, y), *laidOut);
 }
 
 CanvasSize CCanvasQt::TextExtent(std::string_view text) const {

@@ -2,15 +2,18 @@
 
 #include "charts/ICanvas.h"
 
+#include <QCache>
 #include <QFont>
 #include <QImage>
 #include <QPainter>
+#include <QStaticText>
 
 // The canvas on a QImage (32-bit RGB), drawn with QPainter with antialiasing
 // off. Lines are stepped by this class itself (Bresenham): one-pixel lines
 // leave out the end pixel (dotted pens three pixels on and three off), so
 // that they land on exactly the pixels the raster semantics of ICanvas name;
-// wider lines have round ends and cover both end points. Text and wide
+// wider lines have round ends and cover both end points. Text (its layout
+// kept for the next time the same text is drawn in the same font) and wide
 // rectangles go through QPainter; fills and blending are done here.
 //
 // The surface reports 96 dots per inch whatever the screen, so that fonts
@@ -80,6 +83,9 @@ private:
     CanvasPen m_pen;
     CanvasFont m_font;
     QFont m_qfont;
+    // Texts laid out for drawing, by font and text (the most recent ones).
+    static constexpr int kLaidOutTexts = 1024;
+    QCache<QString, QStaticText> m_texts{kLaidOutTexts};
     int32_t m_x = 0;
     int32_t m_y = 0;
     CanvasColor m_textColor = 0;

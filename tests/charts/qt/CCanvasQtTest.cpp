@@ -151,6 +151,39 @@ TEST(CCanvasQt, TextIsNotAntialiased) {
     EXPECT_EQ(other, 0);
 }
 
+// Texts are laid out once and kept: the same text again is drawn in the
+// font and colour of the moment, the same pixels as the first time.
+TEST(CCanvasQt, ATextDrawnAgainTakesTheFontAndColourOfTheMoment) {
+    CCanvasQt c(300, 60);
+    c.SetTransparentText(true);
+    const CanvasFont small{"Arial", 15, 400, true};
+    const CanvasFont large{"Arial", 30, 700, true};
+    const auto mask = [&c](int32_t x0, CanvasColor colour) {
+        std::string m;
+        for (int32_t y = 0; y < 30; ++y) {
+            for (int32_t x = x0; x < x0 + 60; ++x) {
+                m += c.PixelAt(x, y) == colour ? '#' : '.';
+            }
+        }
+        return m;
+    };
+    c.SelectFont(small);
+    c.SetTextColor(kRed);
+    c.TextOut(0, 0, "Wag 8");
+    c.SelectFont(large);
+    c.SetTextColor(Rgb(0, 0, 255));
+    c.TextOut(80, 0, "Wag 8");
+    c.SelectFont(small);
+    c.SetTextColor(kBlack);
+    c.TextOut(200, 0, "Wag 8");
+    const std::string first = mask(0, kRed);
+    EXPECT_EQ(mask(200, kBlack), first);
+    EXPECT_GT(std::count(first.begin(), first.end(), '#'), 20);
+    const std::string big = mask(80, Rgb(0, 0, 255));
+    EXPECT_GT(std::count(big.begin(), big.end(), '#'),
+              2 * std::count(first.begin(), first.end(), '#'));
+}
+
 TEST(CCanvasQt, AlphaBlendMixesWithTheConstantAlpha) {
     CCanvasQt c(10, 10);
     c.FillRect(0, 0, 10, 10, Rgb(0, 0, 0));

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs, only where missing, every Debian package the build, the tests,
-# the benchmarks and the fuzz targets need. Safe to run again.
+# the benchmarks, the fuzz targets and the Debian package's build and checks
+# need. Safe to run again.
 set -euo pipefail
 
 packages=(
@@ -9,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wqy-microhei fonts-liberation2 xvfb xauth
   clang libclang-rt-14-dev
+  dpkg-dev lintian help2man desktop-file-utils appstream file man-db
 )
 
 missing=()

@@ -7,7 +7,11 @@
 QIcon AppIcon() {
     // The resources live in a static library: register them before use.
     Q_INIT_RESOURCE(turbex);
-    QSvgRenderer renderer(QStringLiteral(":/turbex/turbex.svg"));
+    return AppIconFrom(QStringLiteral(":/turbex/turbex.svg"));
+}
+
+QIcon AppIconFrom(const QString& svgPath) {
+    QSvgRenderer renderer(svgPath);
     if (!renderer.isValid()) {
         return {};
     }

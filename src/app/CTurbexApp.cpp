@@ -2,12 +2,15 @@
 
 #include "app/CEcuViewECU.h"
 #include "app/DefaultFactories.h"
+#include "foundation/TurbexVersion.h"
 #include "platform/Socket.h"
 #include "ui/IUiServices.h"
 #include "ui/model/SystemLanguage.h"
 
 #include <QApplication>
 #include <QLocale>
+#include <cstdio>
+#include <cstring>
 
 CTurbexApp::CTurbexApp()
     : CTurbexApp(Options{}) {}
@@ -59,6 +62,14 @@ int CTurbexApp::InitInstance() {
 }
 
 int TurbexMain(int argc, char** argv) {
+    // --version, the one option, is answered before the toolkit exists: no
+    // display is needed and no window opens.
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i] != nullptr && std::strcmp(argv[i], "--version") == 0) {
+            std::printf("turbex (Turbex) %s\n", TurbexVersion());
+            return 0;
+        }
+    }
     // The toolkit would act on options such as -platform or -style: it is
     // shown the program name only.
     static char fallbackName[] = "turbex";

@@ -44,5 +44,8 @@ private:
 };
 
 // The program: a toolkit application that is shown no command-line argument
-// (arguments are ignored, the toolkit's own included), then CTurbexApp.
+// (arguments are ignored, the toolkit's own included), then CTurbexApp. The
+// one exception is --version (anywhere on the line): it prints
+// "turbex (Turbex) VERSION" on standard output and returns 0 before the
+// toolkit is created, so no window opens and no display is needed.
 int TurbexMain(int argc, char** argv);

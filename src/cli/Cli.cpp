@@ -15,8 +15,10 @@
 #include "ecu/CDeviceECU.h"
 #include "engine/CEngineParameterFile.h"
 #include "engine/EcuTextId.h"
+#include "foundation/DebugTrace.h"
 #include "foundation/Sha256.h"
 #include "foundation/StringPrintf.h"
+#include "foundation/TurbexVersion.h"
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/FileIo.h"
@@ -87,10 +89,11 @@ std::optional<int> StartAndWaitReady(CliSession& session, const CliOptions& o, C
     return std::nullopt;
 }
 
-CliSession::Options SessionOptions(const CliOptions& o, bool download = false) {
+CliSession::Options SessionOptions(const CliOptions& o, const CliIo& io, bool download = false) {
     CliSession::Options s;
     s.port = o.port;
     s.serialPort = o.serialPort;
+    s.hidPort = io.hidPort;
     s.downloadRequested = download;
     return s;
 }
@@ -106,7 +109,7 @@ void PrintDocument(CliIo& io, const std::string& text, bool json) {
 // --- status and watch --------------------------------------------------------
 
 int RunStatus(const CliOptions& o, CliIo& io) {
-    CliSession session(SessionOptions(o));
+    CliSession session(SessionOptions(o, io));
     session.Start();
     const CliSession::Ready online = session.WaitOnline(o.timeoutMs);
     if (online != CliSession::Ready::Ok) {
@@ -129,7 +132,7 @@ int RunStatus(const CliOptions& o, CliIo& io) {
 }
 
 int RunWatch(const CliOptions& o, CliIo& io) {
-    CliSession session(SessionOptions(o));
+    CliSession session(SessionOptions(o, io));
     if (const auto notReady = StartAndWaitReady(session, o, io)) {
         return *notReady;
     }
@@ -208,7 +211,7 @@ int PrintParameters(const CliOptions& o,
 }
 
 int RunParams(const CliOptions& o, CliIo& io) {
-    CliSession session(SessionOptions(o));
+    CliSession session(SessionOptions(o, io));
     if (const auto notReady = StartAndWaitReady(session, o, io)) {
         return *notReady;
     }
@@ -217,7 +220,7 @@ int RunParams(const CliOptions& o, CliIo& io) {
 
 int RunParamsSave(const CliOptions& o, CliIo& io) {
     const std::string& path = o.operands[0];
-    CliSession session(SessionOptions(o));
+    CliSession session(SessionOptions(o, io));
     if (const auto notReady = StartAndWaitReady(session, o, io)) {
         return *notReady;
     }
@@ -271,7 +274,7 @@ int RunParamsLoad(const CliOptions& o, CliIo& io) {
     case CEngineParameterFile::LoadResult::Failed:
         return Fail(io, kExitFile, "cannot read " + path + ": " + error);
     }
-    CliSession session(SessionOptions(o));
+    CliSession session(SessionOptions(o, io));
     if (const auto notReady = StartAndWaitReady(session, o, io)) {
         return *notReady;
     }
@@ -396,7 +399,7 @@ int RunSet(const CliOptions& o, CliIo& io) {
         }
         assignments.push_back(std::move(a));
     }
-    CliSession session(SessionOptions(o));
+    CliSession session(SessionOptions(o, io));
     if (const auto notReady = StartAndWaitReady(session, o, io)) {
         return *notReady;
     }
@@ -444,7 +447,7 @@ int RunSet(const CliOptions& o, CliIo& io) {
 // --- run log ----------------------------------------------------------------------
 
 int RunLogDownload(const CliOptions& o, CliIo& io) {
-    CliSession session(SessionOptions(o));
+    CliSession session(SessionOptions(o, io));
     if (const auto notReady = StartAndWaitReady(session, o, io)) {
         return *notReady;
     }
@@ -702,7 +705,7 @@ int RunFlash(const CliOptions& o, CliIo& io) {
     if (image.empty()) {
         return Fail(io, kExitFile, path + " is empty");
     }
-    CliSession session(SessionOptions(o));
+    CliSession session(SessionOptions(o, io));
     session.Start();
     const CliSession::Ready online = session.WaitOnline(o.timeoutMs);
     if (online != CliSession::Ready::Ok) {
@@ -957,7 +960,7 @@ int RunCommand(const CliOptions& o, CliIo& io) {
     if (!ResolveEcuCommand(o.operands[0], arguments, call, error)) {
         return Fail(io, kExitUsage, error);
     }
-    CliSession session(SessionOptions(o));
+    CliSession session(SessionOptions(o, io));
     if (const auto notReady = StartAndWaitReady(session, o, io)) {
         return *notReady;
     }
@@ -991,27 +994,8 @@ int RunCommand(const CliOptions& o, CliIo& io) {
     return kExitOk;
 }
 
-} // namespace
-
-int RunCli(std::span<const std::string> args, CliIo& io) {
-    CliOptions o;
-    std::string error;
-    if (!ParseArguments(args, o, error)) {
-        io.err << "turbexctl: " << error << " (see turbexctl --help)\n";
-        return kExitUsage;
-    }
-    if (o.command.empty() || (o.command == "help" && o.operands.empty())) {
-        io.out << ToolHelp();
-        return kExitOk;
-    }
-    if (o.command == "help") {
-        io.out << CommandHelp(o.operands[0]);
-        return kExitOk;
-    }
-    if (o.help) {
-        io.out << CommandHelp(o.command);
-        return kExitOk;
-    }
+// A unit command of a parsed command line.
+int RunUnitCommand(const CliOptions& o, CliIo& io) {
     if (o.command == "status") {
         return RunStatus(o, io);
     }
@@ -1040,6 +1024,56 @@ int RunCli(std::span<const std::string> args, CliIo& io) {
         return RunHistory(o, io);
     }
     return RunCommand(o, io);
+}
+
+void WriteDebugLine(const char* line, void* stream) {
+    // One call a line: stdio keeps lines of several threads apart.
+    (void)std::fprintf(static_cast<std::FILE*>(stream), "debug: %s\n", line);
+}
+
+// The debug channel goes to a stream for the length of one command.
+class DebugSinkScope {
+public:
+    explicit DebugSinkScope(std::FILE* stream) { SetDebugSink(&WriteDebugLine, stream); }
+    ~DebugSinkScope() { SetDebugSink(nullptr, nullptr); }
+    DebugSinkScope(const DebugSinkScope&) = delete;
+    DebugSinkScope& operator=(const DebugSinkScope&) = delete;
+};
+
+} // namespace
+
+std::string VersionLine() {
+    return std::string("turbexctl (Turbex) ") + TurbexVersion() + "\n";
+}
+
+int RunCli(std::span<const std::string> args, CliIo& io) {
+    CliOptions o;
+    std::string error;
+    if (!ParseArguments(args, o, error)) {
+        io.err << "turbexctl: " << error << " (see turbexctl --help)\n";
+        return kExitUsage;
+    }
+    if (o.version) {
+        io.out << VersionLine();
+        return kExitOk;
+    }
+    if (o.command.empty() || (o.command == "help" && o.operands.empty())) {
+        io.out << ToolHelp();
+        return kExitOk;
+    }
+    if (o.command == "help") {
+        io.out << CommandHelp(o.operands[0]);
+        return kExitOk;
+    }
+    if (o.help) {
+        io.out << CommandHelp(o.command);
+        return kExitOk;
+    }
+    std::optional<DebugSinkScope> traces;
+    if (o.verbose && io.debug != nullptr) {
+        traces.emplace(io.debug);
+    }
+    return RunUnitCommand(o, io);
 }
 
 } // namespace cli

@@ -26,7 +26,10 @@ const char* kOptions =
     "  --port N         TCP port of the bridge on 127.0.0.1 (default 8987)\n"
     "  --serial-port P  reach the serial adapter through device node P\n"
     "  --lang en|zh     language of state, error and unit texts (default en)\n"
-    "  -h, --help       this help, or the help of a command\n";
+    "  --verbose        the links' debug traces (serial ports found, link up and down)\n"
+    "                   on standard error, each line starting \"debug: \"\n"
+    "  -h, --help       this help, or the help of a command\n"
+    "  --version        the version of turbexctl\n";
 
 } // namespace
 

@@ -111,6 +111,16 @@ bool ParseArguments(std::span<const std::string> args, CliOptions& out, std::str
                 return false;
             }
             out.help = true;
+        } else if (name == "--version") {
+            if (!noValue()) {
+                return false;
+            }
+            out.version = true;
+        } else if (name == "--verbose") {
+            if (!noValue()) {
+                return false;
+            }
+            out.verbose = true;
         } else if (name == "--json") {
             if (!noValue()) {
                 return false;
@@ -193,6 +203,9 @@ bool ParseArguments(std::span<const std::string> args, CliOptions& out, std::str
         }
     }
 
+    if (out.version) {
+        return true; // the version, whatever else the line says
+    }
     if (positional.empty()) {
         if (out.help) {
             return true; // the tool's help

@@ -16,7 +16,9 @@ struct CliOptions {
     std::string subcommand;            // params: "", save, load; log: download, info
     std::vector<std::string> operands; // what follows the command (and subcommand)
 
-    bool help = false; // -h/--help: the help of the command, or of the tool
+    bool help = false;    // -h/--help: the help of the command, or of the tool
+    bool version = false; // --version: the program's version, nothing else
+    bool verbose = false; // --verbose: the links' debug traces on standard error
     bool json = false;
     int32_t timeoutMs = 5000; // --timeout S, seconds (fractions allowed), 0..86400
     uint16_t port = 8987;     // --port N, 1..65535

@@ -55,6 +55,7 @@ CliSession::CliSession(const Options& options)
     : m_options(options) {
     CDeviceBase::Options device;
     device.socketPort = options.port;
+    device.hidPort = options.hidPort;
     if (!options.serialPort.empty()) {
         m_serialPorts = std::make_unique<platform::NamedSerialPort>(
             options.serialPort, kAdapterVendorId, kAdapterProductId);

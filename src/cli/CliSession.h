@@ -12,8 +12,9 @@ class CDeviceBase;
 class CDeviceECU;
 
 namespace platform {
+class HidPort;
 class SerialPortSystem;
-}
+} // namespace platform
 
 namespace cli {
 
@@ -53,9 +54,10 @@ struct EventCounts {
 class CliSession {
 public:
     struct Options {
-        uint16_t port = 8987;           // the bridge on 127.0.0.1
-        std::string serialPort;         // a device node for the serial link; "": the system's ports
-        bool downloadRequested = false; // let the record thread download stored records
+        uint16_t port = 8987;   // the bridge on 127.0.0.1
+        std::string serialPort; // a device node for the serial link; "": the system's ports
+        platform::HidPort* hidPort = nullptr; // the HID devices to look through; null: the system's
+        bool downloadRequested = false;       // let the record thread download stored records
     };
 
     explicit CliSession(const Options& options);

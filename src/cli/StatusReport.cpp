@@ -45,20 +45,22 @@ int DisplayedEgt(const StatusSnapshot& s) {
 
 // The starter's type text: "Unsupport", "Fault" or "Normally".
 std::string StarterTypeText(const CEcuLiveState& l, int language) {
-    if (!l.starter_fitted) {
-        return Text(87, language);
-    }
-    return Text(l.starter_answering ? 90 : 89, language);
+    return Text(CEcuLiveState::StarterTypeTextNumber(l.starter_fitted, l.starter_answering),
+                language);
 }
 
+// The TCU box's version text: the version, "Offline" or "Unsupport".
 std::string TcuText(const CEcuLiveState& l, int language) {
-    if (!l.tcu_fitted) {
-        return Text(87, language);
+    const int number = CEcuLiveState::TcuStatusTextNumber(l.tcu_fitted, l.tcu_answering);
+    return number < 0 ? CEcuLiveState::TcuVersionText(l.tcu_version) : Text(number, language);
+}
+
+// The main pump box's state text; "" when the pump reports no state.
+std::string MainPumpStateText(const CEcuLiveState& l, int language) {
+    if (!CEcuLiveState::MainPumpReported(l.main_pump_ecu_kind, l.main_pump_tcu_kind)) {
+        return "";
     }
-    if (!l.tcu_answering) {
-        return Text(88, language);
-    }
-    return StringPrintf("TCU:%d.%d.%d", l.tcu_version[0], l.tcu_version[1], l.tcu_version[2]);
+    return RunStateText(l.main_pump_state, language);
 }
 
 // The flags that are set, by name.
@@ -188,18 +190,13 @@ std::string ErrorText(const CEcuLiveState& live, int language) {
 }
 
 std::string IgnitionPumpStateText(int state, int language) {
-    static constexpr int kTexts[] = {87, 88, 101, 102, 103, 104};
-    if (state < 0 || state > 5) {
-        return StringPrintf("%d", state);
-    }
-    return Text(kTexts[state], language);
+    const int number = CEcuLiveState::IgnitionPumpStateTextNumber(state);
+    return number < 0 ? StringPrintf("%d", state) : Text(number, language);
 }
 
 std::string RunStateText(int state, int language) {
-    if (state < 0 || state > 3) {
-        return StringPrintf("%d", state);
-    }
-    return Text(101 + state, language);
+    const int number = CEcuLiveState::RunStateTextNumber(state);
+    return number < 0 ? StringPrintf("%d", state) : Text(number, language);
 }
 
 std::string FormatStatusText(const StatusSnapshot& s, int language) {
@@ -263,25 +260,33 @@ std::string FormatStatusText(const StatusSnapshot& s, int language) {
          "Learned throttle:",
          StringPrintf(
              "max %d us, idle %d us, min %d us", s.throttleMax, s.throttleIdle, s.throttleMin));
-    Line(out,
-         "Main pump:",
-         RunStateText(l.main_pump_state, language) +
-             StringPrintf(", %d rpm, %d degC", l.main_pump_rpm, l.main_pump_temperature));
+    // The main pump and the units beside the ECU as the window's boxes show
+    // them: values only where the box shows them.
+    std::string mainPump =
+        "ECU pump " + Text(CEcuLiveState::EcuPumpKindTextNumber(l.main_pump_ecu_kind), language) +
+        ", TCU pump " + Text(CEcuLiveState::TcuPumpKindTextNumber(l.main_pump_tcu_kind), language);
+    if (CEcuLiveState::MainPumpReported(l.main_pump_ecu_kind, l.main_pump_tcu_kind)) {
+        mainPump += ", " + RunStateText(l.main_pump_state, language) +
+                    StringPrintf(", %d rpm, %d degC", l.main_pump_rpm, l.main_pump_temperature);
+    }
+    Line(out, "Main pump:", mainPump);
     std::string starter = StarterTypeText(l, language);
-    if (l.starter_fitted && l.starter_answering) {
+    if (CEcuLiveState::StarterWorking(l.starter_fitted, l.starter_answering)) {
         starter += ", " + RunStateText(l.starter_state, language) +
                    StringPrintf(", %d rpm, %d degC", l.starter_rpm, l.starter_temperature);
     }
     Line(out, "Starter:", starter);
     std::string tcu = TcuText(l, language);
-    if (l.tcu_fitted) {
+    if (CEcuLiveState::TcuPresent(l.tcu_fitted, l.tcu_answering)) {
         tcu += StringPrintf(", voltage %u, %d degC", l.tcu_voltage, l.tcu_temperature);
     }
     Line(out, "TCU:", tcu);
-    Line(out,
-         "Ignition pump:",
-         IgnitionPumpStateText(l.ignition_pump_state, language) +
-             StringPrintf(", %d rpm, %d degC", l.ignition_pump_rpm, l.ignition_pump_temperature));
+    std::string ignition = IgnitionPumpStateText(l.ignition_pump_state, language);
+    if (CEcuLiveState::IgnitionPumpReported(l.ignition_pump_state)) {
+        ignition +=
+            StringPrintf(", %d rpm, %d degC", l.ignition_pump_rpm, l.ignition_pump_temperature);
+    }
+    Line(out, "Ignition pump:", ignition);
     Line(out,
          "Alternator:",
          l.alternator_present ? StringPrintf("%.1f V", l.alternator_voltage) : Text(87, language));
@@ -374,6 +379,11 @@ void WriteStateObject(JsonWriter& w, const StatusSnapshot& s, int language) {
         .field("error_text", ErrorText(l, language))
         .field("displayed_egt", DisplayedEgt(s))
         .field("ignition_pump_text", IgnitionPumpStateText(l.ignition_pump_state, language))
+        .field("main_pump_text", MainPumpStateText(l, language))
+        .field("ecu_pump_text",
+               Text(CEcuLiveState::EcuPumpKindTextNumber(l.main_pump_ecu_kind), language))
+        .field("tcu_pump_text",
+               Text(CEcuLiveState::TcuPumpKindTextNumber(l.main_pump_tcu_kind), language))
         .field("starter_text", StarterTypeText(l, language))
         .field("tcu_text", TcuText(l, language))
         .endObject();

@@ -1,5 +1,6 @@
 #include "device/CDeviceBase.h"
 
+#include "foundation/DebugTrace.h"
 #include "platform/Clock.h"
 #include "protocol/FrameHid.h"
 
@@ -64,7 +65,9 @@ int CDeviceBase::Read(uint8_t reg, uint8_t length, uint8_t* buffer) {
 int CDeviceBase::Write(uint8_t reg, uint8_t length, const uint8_t* data, int32_t delayMs) {
     switch (m_activeLink.load()) {
     case CDeviceLinkHID::kLinkType:
-        return CDeviceLinkHID::Write(kUnitAddress, reg, length, data, delayMs) == frames::kHidOk ? 1 : 0;
+        return CDeviceLinkHID::Write(kUnitAddress, reg, length, data, delayMs) == frames::kHidOk
+                   ? 1
+                   : 0;
     case CDeviceLinkSocket::kLinkType:
         return CDeviceLinkSocket::Write(kUnitAddress, reg, length, data, delayMs) == 1 ? 1 : 0;
     case CDeviceLinkUart::kLinkType:
@@ -111,7 +114,9 @@ int CDeviceBase::RequestTransfer(const uint8_t* data, uint32_t length) {
 }
 
 int32_t CDeviceBase::GetLinkRate() {
-    return m_activeLink.load() == CDeviceLinkHID::kLinkType ? static_cast<int32_t>(CDeviceLinkHID::GetRate()) : 1;
+    return m_activeLink.load() == CDeviceLinkHID::kLinkType
+               ? static_cast<int32_t>(CDeviceLinkHID::GetRate())
+               : 1;
 }
 
 int32_t CDeviceBase::OnLinkState(int32_t connected, int32_t linkType) {
@@ -124,6 +129,7 @@ int32_t CDeviceBase::OnLinkState(int32_t connected, int32_t linkType) {
     }
     m_linkUp = connected;
     m_activeLink = linkType;
+    TraceLink(connected, linkType);
     Notify(kEventLink, connected);
     if (m_online.load() != 0 && connected == 0) {
         OnOnline(0);
@@ -134,10 +140,41 @@ int32_t CDeviceBase::OnLinkState(int32_t connected, int32_t linkType) {
     return 1;
 }
 
+void CDeviceBase::TraceLink(int32_t connected, int32_t linkType) const {
+    if (!DebugTraceEnabled()) {
+        return;
+    }
+    std::string name;
+    std::string error;
+    switch (linkType & 0xFF) {
+    case CDeviceLinkHID::kLinkType:
+        name = "HID";
+        error = CDeviceLinkHID::GetLastError();
+        break;
+    case CDeviceLinkSocket::kLinkType:
+        name = "socket (127.0.0.1:" + std::to_string(CDeviceLinkSocket::GetPort()) + ")";
+        error = CDeviceLinkSocket::GetLastError();
+        break;
+    case CDeviceLinkUart::kLinkType:
+        name = "serial";
+        error = CDeviceLinkUart::GetLastError();
+        break;
+    default:
+        name = std::to_string(linkType);
+        break;
+    }
+    if (connected != 0) {
+        DebugTrace("%s link up", name.c_str());
+    } else {
+        DebugTrace("%s link down%s%s", name.c_str(), error.empty() ? "" : ": ", error.c_str());
+    }
+}
+
 int32_t CDeviceBase::OnOnline(int32_t online) {
     std::lock_guard lock(m_arbitration);
     m_transferRequested = 0;
     m_online = online;
+    DebugTrace("unit %s", online != 0 ? "online" : "offline");
     if (online != 0) {
         Notify(kEventOnline, 1);
     } else {
@@ -235,7 +272,9 @@ int CDeviceBase::DeviceInfoExchange() {
     return ok ? 1 : 0;
 }
 
-void CDeviceBase::PollThreadMain(void* self) { static_cast<CDeviceBase*>(self)->PollLoop(); }
+void CDeviceBase::PollThreadMain(void* self) {
+    static_cast<CDeviceBase*>(self)->PollLoop();
+}
 
 void CDeviceBase::PollLoop() {
     while (Running()) {
@@ -270,9 +309,11 @@ void CDeviceBase::PollLoop() {
             if (!Pause(100)) {
                 break;
             }
-            if (m_transferRequested.load() != 0) {
+            // Taken before the transfer runs: a new request made while its end
+            // is being reported (a repeated upgrade asks at once) is kept for
+            // the next pass instead of being cleared with this one.
+            if (m_transferRequested.exchange(0) != 0) {
                 Transfer();
-                m_transferRequested = 0;
             }
         }
         if (!Running()) {
@@ -380,7 +421,8 @@ int CDeviceBase::Erase() {
 }
 
 int CDeviceBase::WriteBlockNumber(uint16_t block) {
-    const uint8_t number[2] = {static_cast<uint8_t>(block & 0xFF), static_cast<uint8_t>(block >> 8)};
+    const uint8_t number[2] = {static_cast<uint8_t>(block & 0xFF),
+                               static_cast<uint8_t>(block >> 8)};
     for (int i = 0; i < 10; ++i) {
         if (Write(3, 2, number, 2) == 1) {
             return 1;
@@ -392,7 +434,10 @@ int CDeviceBase::WriteBlockNumber(uint16_t block) {
     return 0;
 }
 
-int CDeviceBase::WriteRetry(uint8_t reg, uint8_t length, const uint8_t* data, int32_t sleepAfterMs) {
+int CDeviceBase::WriteRetry(uint8_t reg,
+                            uint8_t length,
+                            const uint8_t* data,
+                            int32_t sleepAfterMs) {
     for (int i = 0; i < 5; ++i) {
         if (Write(reg, length, data, 0) == 1) {
             if (sleepAfterMs > 0) {
@@ -417,8 +462,8 @@ int CDeviceBase::Transfer() {
     Notify(kEventTransferBegin, 0);
 
     int ok = 0;
-    if (m_mode.load() == 1 && (m_bootLoader.load() != 0 || EnterBootLoader() == 1) && m_mode.load() == 1 &&
-        ReadCapability() == 1) {
+    if (m_mode.load() == 1 && (m_bootLoader.load() != 0 || EnterBootLoader() == 1) &&
+        m_mode.load() == 1 && ReadCapability() == 1) {
         ok = m_blockTransfer.load() != 0 ? TransferBlocks(image) : TransferClassic(image);
     }
     ok = ok != 0 && Running() ? 1 : 0;
@@ -454,7 +499,8 @@ int CDeviceBase::TransferBlocks(const std::vector<uint8_t>& image) {
         bool echoed = false;
         for (int i = 0; i < 10 && !echoed && Running(); ++i) {
             uint8_t reply[9] = {};
-            echoed = Write(6, 8, header, 0) == 1 && Read(6, 9, reply) == 1 && std::memcmp(reply + 1, header, 8) == 0;
+            echoed = Write(6, 8, header, 0) == 1 && Read(6, 9, reply) == 1 &&
+                     std::memcmp(reply + 1, header, 8) == 0;
         }
         if (!echoed) {
             return 0;
@@ -489,13 +535,15 @@ int CDeviceBase::TransferBlocks(const std::vector<uint8_t>& image) {
                 if (status[0] == 0) {
                     break;
                 }
-                if (static_cast<int32_t>(platform::TickCount() - waitStart) > m_options.batchWriteLimitMs) {
+                if (static_cast<int32_t>(platform::TickCount() - waitStart) >
+                    m_options.batchWriteLimitMs) {
                     return 0;
                 }
                 (void)Pause(1);
             }
             mask = static_cast<uint32_t>(status[1]) | (static_cast<uint32_t>(status[2]) << 8) |
-                   (static_cast<uint32_t>(status[3]) << 16) | (static_cast<uint32_t>(status[4]) << 24);
+                   (static_cast<uint32_t>(status[3]) << 16) |
+                   (static_cast<uint32_t>(status[4]) << 24);
             // Only blocks of this batch can be missing.
             mask &= blocks == 32 ? 0xFFFFFFFFu : (1u << blocks) - 1u;
             if (mask == 0) {
@@ -503,12 +551,18 @@ int CDeviceBase::TransferBlocks(const std::vector<uint8_t>& image) {
             }
         }
         offset += blocks * blockSize;
-        Notify(kEventTransferProgress, static_cast<int32_t>(static_cast<uint64_t>(offset) * 100 / size));
+        Notify(kEventTransferProgress,
+               static_cast<int32_t>(static_cast<uint64_t>(offset) * 100 / size));
     }
     return LeaveBootLoader();
 }
 
 int CDeviceBase::TransferClassic(const std::vector<uint8_t>& image) {
+    // Block numbers are 16 bits: a larger image would wrap round and write
+    // over the start of the application. Refused before anything is erased.
+    if (image.size() > kClassicMaxImageBytes) {
+        return 0;
+    }
     if (ReadTimings() == 0 || Erase() == 0) {
         return 0;
     }
@@ -522,7 +576,8 @@ int CDeviceBase::TransferClassic(const std::vector<uint8_t>& image) {
             WriteRetry(4, 32, block, m_blockWriteDelay.load()) == 0) {
             return 0;
         }
-        Notify(kEventTransferProgress, static_cast<int32_t>(static_cast<uint64_t>(k + 1) * 3200 / size));
+        Notify(kEventTransferProgress,
+               static_cast<int32_t>(static_cast<uint64_t>(k + 1) * 3200 / size));
     }
     return LeaveBootLoader();
 }

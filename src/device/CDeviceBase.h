@@ -37,6 +37,9 @@ public:
     static constexpr uint16_t kNoUnit = 256;
     static constexpr uint8_t kUnitAddress = 31;
     static constexpr int32_t kMissLimit = 10;
+    // The classic protocol numbers its 32-byte blocks in 16 bits; a larger
+    // image fails its transfer without erasing the unit.
+    static constexpr uint32_t kClassicMaxImageBytes = 65536u * 32u;
 
     enum Event : int32_t {
         kEventLink = 0,
@@ -95,7 +98,8 @@ public:
     [[nodiscard]] int32_t GetLinkRate();
 
     // Link arbitration, called on a link's thread: the first link up wins,
-    // the others are refused (0) until it reports itself down.
+    // the others are refused (0) until it reports itself down. Accepted
+    // changes and the online state are traced on the debug channel.
     int32_t OnLinkState(int32_t connected, int32_t linkType) override;
 
     // Enters (1) or leaves (0) the online state; raises event 1.
@@ -138,11 +142,14 @@ public:
     [[nodiscard]] int ReadCapability();
     [[nodiscard]] int Erase();
     [[nodiscard]] int WriteBlockNumber(uint16_t block);
-    [[nodiscard]] int WriteRetry(uint8_t reg, uint8_t length, const uint8_t* data, int32_t sleepAfterMs);
+    [[nodiscard]] int
+    WriteRetry(uint8_t reg, uint8_t length, const uint8_t* data, int32_t sleepAfterMs);
     // The whole transfer of the requested image; events 3, 5 and 4.
     int Transfer();
 
 private:
+    // "<link> link up", or down with the link's last error (DebugTrace).
+    void TraceLink(int32_t connected, int32_t linkType) const;
     static void PollThreadMain(void* self);
     void PollLoop();
     // Sleeps ms unless the device is being destroyed; false when it is.

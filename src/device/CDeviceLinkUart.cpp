@@ -1,12 +1,12 @@
 #include "device/CDeviceLinkUart.h"
 
+#include "foundation/DebugTrace.h"
 #include "platform/SerialPort.h"
 #include "protocol/FrameHeader.h"
 #include "protocol/FrameSerial.h"
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -139,10 +139,8 @@ int32_t CDeviceLinkUart::SearchOnce() {
             vendorId != kVendorId || productId != kProductId) {
             continue;
         }
-        std::printf("[%03d] : FriendName = %s\n",
-                    static_cast<int>(index),
-                    ports[index].friendlyName.c_str());
-        std::fflush(stdout);
+        DebugTrace(
+            "[%03d] : FriendName = %s", static_cast<int>(index), ports[index].friendlyName.c_str());
         path = PortPath(ports[index]);
         if (path.empty()) {
             continue;
@@ -172,6 +170,7 @@ int32_t CDeviceLinkUart::SearchOnce() {
         std::lock_guard lock(m_infoLock);
         m_portPath = path;
     }
+    DebugTrace("serial link on %s", path.c_str());
     m_connected = 1;
     return 0;
 }

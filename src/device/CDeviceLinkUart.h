@@ -22,9 +22,9 @@ struct SerialPortInfo;
 // Link type 2: register transactions through the USB serial adapter (vendor
 // 0x16C0, product 0x06F6) at 100000 baud, as byte-stuffed frames.
 //
-// The thread lists the serial ports every 200 ms, writes the line
-// "[%03d] : FriendName = %s\n" (list index, friendly name) to standard output
-// for every port with the adapter's ids, opens the first such port that
+// The thread lists the serial ports every 200 ms, traces the line
+// "[%03d] : FriendName = %s" (list index, friendly name) on the debug channel
+// (DebugTrace) for every port with the adapter's ids, opens the first such port that
 // opens, configures it (100000 baud, DTR and RTS on) and offers it with
 // OnLinkState(1, 2). Once accepted it feeds every received byte to the frame
 // parser, polling the port at least every 10 ms. When the port fails (the

@@ -293,13 +293,21 @@ int CDeviceECU::WriteAll(const std::vector<CEcuRegisterWrite>& writes) {
 }
 
 int CDeviceECU::calibrateTemperature(uint8_t ambient) {
+    return Calibrate(ambient, true);
+}
+
+int CDeviceECU::calibrateTemperatureOnly(uint8_t ambient) {
+    return Calibrate(ambient, false);
+}
+
+int CDeviceECU::Calibrate(uint8_t ambient, bool withPrepare) {
     if (!connected()) {
         return 0;
     }
     std::vector<CEcuRegisterWrite> writes;
     {
         std::lock_guard lock(m_lock);
-        writes = m_parameters.temperatureCalibration(ambient);
+        writes = m_parameters.temperatureCalibration(ambient, withPrepare);
     }
     return !writes.empty() && WriteAll(writes) == 1 ? 1 : 0;
 }

@@ -74,6 +74,9 @@ public:
     // prepare command, then the calibration with reference 500. Skipped (0)
     // unless connected.
     int calibrateTemperature(uint8_t ambient);
+    // The calibration command alone, without the block generation's prepare
+    // command (the ECU test dialog sends it so). Skipped (0) unless connected.
+    int calibrateTemperatureOnly(uint8_t ambient);
 
     // --- parameter block ----------------------------------------------------
     // Sends every pending change; on a failed write the rest stays pending.
@@ -135,6 +138,7 @@ private:
     void Reset();
     bool Sleep(int32_t ms);
     int WriteAll(const std::vector<CEcuRegisterWrite>& writes);
+    int Calibrate(uint8_t ambient, bool withPrepare);
     int32_t Notify(int32_t code, int32_t value);
     bool ReadParameters();
 

@@ -1,6 +1,7 @@
 #include "engine/CEcuLiveState.h"
 
 #include "foundation/CMBitReader.h"
+#include "foundation/StringPrintf.h"
 
 namespace {
 
@@ -220,6 +221,59 @@ int CEcuLiveState::DisplayStateTextNumber(int displayState) {
 
 int CEcuLiveState::ErrorTextNumber(int errorCode) {
     return errorCode >= 0 && errorCode <= 19 ? 24 + errorCode : -1;
+}
+
+int CEcuLiveState::StarterTypeTextNumber(bool fitted, bool answering) {
+    if (!fitted) {
+        return 87;
+    }
+    return answering ? 90 : 89;
+}
+
+bool CEcuLiveState::StarterWorking(bool fitted, bool answering) {
+    return fitted && answering;
+}
+
+int CEcuLiveState::TcuStatusTextNumber(bool fitted, bool answering) {
+    if (answering) {
+        return -1;
+    }
+    return fitted ? 88 : 87;
+}
+
+bool CEcuLiveState::TcuPresent(bool fitted, bool answering) {
+    return fitted || answering;
+}
+
+std::string CEcuLiveState::TcuVersionText(const std::array<uint8_t, 3>& version) {
+    return StringPrintf("TCU:%d.%d.%d", version[0], version[1], version[2]);
+}
+
+int CEcuLiveState::EcuPumpKindTextNumber(int kind) {
+    static constexpr int kText[4] = {97, 98, 99, 97}; // DC, BLDC, Fault, DC
+    return kText[kind & 3];
+}
+
+int CEcuLiveState::TcuPumpKindTextNumber(int kind) {
+    static constexpr int kText[4] = {100, 97, 98, 99}; // Unsupport, DC, BLDC, Fault
+    return kText[kind & 3];
+}
+
+bool CEcuLiveState::MainPumpReported(int ecuKind, int tcuKind) {
+    return ecuKind != 0 || tcuKind > 1;
+}
+
+int CEcuLiveState::IgnitionPumpStateTextNumber(int state) {
+    static constexpr int kText[6] = {87, 88, 101, 102, 103, 104};
+    return state >= 0 && state <= 5 ? kText[state] : -1;
+}
+
+bool CEcuLiveState::IgnitionPumpReported(int state) {
+    return state >= 2;
+}
+
+int CEcuLiveState::RunStateTextNumber(int state) {
+    return state >= 0 && state <= 3 ? 101 + state : -1;
 }
 
 int CEcuLiveState::displayState() const {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 
 // The live state of the ECU as the poll cycle decodes it from register 1
 // (item generation: a telemetry set of bit-packed packets, see
@@ -52,6 +53,40 @@ public:
     [[nodiscard]] static int ErrorTextNumber(int errorCode);
     // Display state of an ECU state code 0..15 (unknown codes: 0, "Stop").
     [[nodiscard]] static int DisplayStateOfEngineState(int engineState);
+
+    // --- presence rules --------------------------------------------------
+    // What the main window's status boxes and turbexctl show of the units
+    // around the ECU, over the plain field values (so that a copy of the
+    // fields can use them too). Text numbers are rows of CTextTable.
+    //
+    // Starter: type text 87 "Unsupport" (none fitted), 89 "Fault" (fitted,
+    // not answering) or 90 "Normally"; its state, RPM and temperature count
+    // only while it works (fitted and answering).
+    [[nodiscard]] static int StarterTypeTextNumber(bool fitted, bool answering);
+    [[nodiscard]] static bool StarterWorking(bool fitted, bool answering);
+    // TCU: while it answers, its version is shown ("TCU:%d.%d.%d") and this
+    // gives -1; otherwise 88 "Offline" when one is fitted, 87 "Unsupport"
+    // when not. Its voltage and temperature count while one is present
+    // (fitted or answering).
+    [[nodiscard]] static int TcuStatusTextNumber(bool fitted, bool answering);
+    [[nodiscard]] static bool TcuPresent(bool fitted, bool answering);
+    // "TCU:%d.%d.%d" of the three version bytes.
+    [[nodiscard]] static std::string TcuVersionText(const std::array<uint8_t, 3>& version);
+    // Main pump kinds (2 bits each): ECU pump 0 and 3 "DC Motor" (97), 1
+    // "BLDC Motor" (98), 2 "Fault" (99); TCU pump 0 "Unsupport" (100), 1
+    // "DC Motor", 2 "BLDC Motor", 3 "Fault". Higher bits are ignored. Its
+    // state, RPM and temperature count (and feed the BLDC pump page) when
+    // the ECU pump kind is not 0 or the TCU pump kind is above 1.
+    [[nodiscard]] static int EcuPumpKindTextNumber(int kind);
+    [[nodiscard]] static int TcuPumpKindTextNumber(int kind);
+    [[nodiscard]] static bool MainPumpReported(int ecuKind, int tcuKind);
+    // Ignition pump state 0..5: 87 "Unsupport", 88 "Offline", then 101..104
+    // as a run state; its RPM and temperature count from state 2 on.
+    [[nodiscard]] static int IgnitionPumpStateTextNumber(int state);
+    [[nodiscard]] static bool IgnitionPumpReported(int state);
+    // Starter or main pump state 0..3: 101 "Stop", 102 "Start", 103 "Run",
+    // 104 "Brake". -1 outside the ranges, here and above.
+    [[nodiscard]] static int RunStateTextNumber(int state);
 
     // --- fields ------------------------------------------------------------
     uint8_t cpu_load = 0;     // %

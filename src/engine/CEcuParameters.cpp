@@ -1163,14 +1163,20 @@ void CEcuParameters::commitDone(const CEcuCommitPlan& plan, size_t writesSent) {
     }
 }
 
-std::vector<CEcuRegisterWrite> CEcuParameters::temperatureCalibration(uint8_t ambient) const {
+std::vector<CEcuRegisterWrite> CEcuParameters::temperatureCalibration(uint8_t ambient,
+                                                                      bool withPrepare) const {
     constexpr uint16_t kReference = 500;
     const uint8_t lo = kReference & 0xFF;
     const uint8_t hi = kReference >> 8;
     switch (m_generation) {
-    case EcuGeneration::Block:
-        return {Register2Write({0xFF, 0x09, 0x37, 0xC8}),
-                Register2Write({0xFF, 0x09, 0x37, 0xC8, lo, hi, ambient})};
+    case EcuGeneration::Block: {
+        std::vector<CEcuRegisterWrite> writes;
+        if (withPrepare) {
+            writes.push_back(Register2Write({0xFF, 0x09, 0x37, 0xC8}));
+        }
+        writes.push_back(Register2Write({0xFF, 0x09, 0x37, 0xC8, lo, hi, ambient}));
+        return writes;
+    }
     case EcuGeneration::Item:
         if (m_extendedItems) {
             return {Register2Write({0xAA, 0x66, 0x04, 0xD4, 0x37, ambient})};

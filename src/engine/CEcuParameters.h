@@ -192,11 +192,13 @@ public:
     void commitDone(const CEcuCommitPlan& plan, size_t writesSent);
 
     // The writes of a temperature-sensor calibration at ambient °C (reference
-    // 500): block generation the prepare command FF 09 37 C8 and then
-    // FF 09 37 C8 F4 01 ambient; item generation AA 55 D4 37 ambient (AA 66
-    // 04 D4 37 ambient with extended items). Register 2, delay 20 ms, pause
+    // 500): block generation the prepare command FF 09 37 C8 (left out when
+    // withPrepare is false) and then FF 09 37 C8 F4 01 ambient; item
+    // generation AA 55 D4 37 ambient (AA 66 04 D4 37 ambient with extended
+    // items), which has no prepare command. Register 2, delay 20 ms, pause
     // 50 ms. Empty before the first read.
-    [[nodiscard]] std::vector<CEcuRegisterWrite> temperatureCalibration(uint8_t ambient) const;
+    [[nodiscard]] std::vector<CEcuRegisterWrite>
+    temperatureCalibration(uint8_t ambient, bool withPrepare = true) const;
 
     // Block page images as patched by the setters (bytes last read otherwise).
     [[nodiscard]] const std::array<uint8_t, 32>& page1() const { return m_page1; }

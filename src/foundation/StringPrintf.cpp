@@ -1,16 +1,20 @@
 #include "foundation/StringPrintf.h"
 
-#include <cstdarg>
 #include <cstdio>
 
 std::string StringPrintf(const char* format, ...) {
-    char buffer[256];
     va_list args;
     va_start(args, format);
+    std::string out = StringPrintfV(format, args);
+    va_end(args);
+    return out;
+}
+
+std::string StringPrintfV(const char* format, va_list args) {
+    char buffer[256];
     va_list again;
     va_copy(again, args);
     const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
     std::string out;
     if (n < 0) {
         va_end(again);

@@ -95,6 +95,9 @@ bool BootLoader::Write(uint8_t reg, std::span<const uint8_t> data) {
         if (data.size() != 2 || data[0] != 0x32 || data[1] != 0x74) {
             return false;
         }
+        if (config.refuseEraseFrom > 0 && m_erases + 1 >= config.refuseEraseFrom) {
+            return false;
+        }
         m_image.clear();
         ++m_erases;
         m_eraseStart = platform::TickCount();

@@ -26,6 +26,9 @@ struct BootLoaderConfig {
     // dropped the first time and reported missing once.
     int missingBatch = -1;
     uint32_t missingMask = 0;
+    // A worn-out flash: from this erase on (1 = the first) every erase
+    // command is refused, so the transfer fails. 0: never.
+    int refuseEraseFrom = 0;
 };
 
 // The boot loader of a unit, from its side of the wire: registers 1..7 while

@@ -10,6 +10,11 @@ namespace {
 constexpr double kSubStepMs = 10.0;
 constexpr uint32_t kDefaultTestMs = 3000;
 constexpr uint32_t kMaxTestMs = 60000;
+// The main pump's temperature above ambient: at rest (its driver's losses),
+// and per volt applied; it follows with this time constant.
+constexpr double kPumpRestRiseC = 3.0;
+constexpr double kPumpRisePerVoltC = 1.0;
+constexpr double kPumpThermalTauMs = 4000.0;
 
 // First-order approach of target with time constant tauMs.
 double Approach(double x, double target, double tauMs, double dtMs) {
@@ -63,7 +68,8 @@ uint8_t StateOfTest(uint8_t code) {
 EngineModel::EngineModel(const EngineHardware& hardware)
     : m_hardware(hardware)
     , m_egt(hardware.ambientC)
-    , m_starterTemperature(hardware.ambientC) {
+    , m_starterTemperature(hardware.ambientC)
+    , m_pumpTemperature(hardware.ambientC + kPumpRestRiseC) {
     UpdateValues();
 }
 
@@ -206,8 +212,11 @@ bool EngineModel::Command(uint8_t code, const uint16_t args[4], bool longForm) {
     if (!atRest && !IsTestState(m_state)) {
         return false; // never while the engine starts, runs or cools
     }
-    // The short form with argument 0 stops the same test while it runs.
     if (!longForm && args[0] == 0 && m_testCode == code && m_testRemainingMs > 0) {
+        if (!m_testLongForm && m_timeMs - m_testCommandMs <= kRepeatWindowMs) {
+            m_testCommandMs = m_timeMs; // a repeat: the test goes on
+            return true;
+        }
         EnterState(m_switchOn && m_errorCode == 0 ? EngineState::Ready : EngineState::Stop);
         return true;
     }
@@ -238,6 +247,7 @@ bool EngineModel::Command(uint8_t code, const uint16_t args[4], bool longForm) {
     if (m_testVoltage <= 0.0) {
         m_testVoltage = code == 8    ? m_tuning.glowVoltage
                         : code == 12 ? m_tuning.starterRunVoltage
+                        : code == 11 ? m_tuning.pumpTestVoltage
                                      : 2.0;
     }
     uint32_t ms = seconds != 0 ? std::min<uint32_t>(seconds * 1000u, kMaxTestMs) : kDefaultTestMs;
@@ -247,6 +257,8 @@ bool EngineModel::Command(uint8_t code, const uint16_t args[4], bool longForm) {
     EnterState(testState);
     m_testCode = code;
     m_testRemainingMs = ms;
+    m_testCommandMs = m_timeMs;
+    m_testLongForm = longForm;
     return true;
 }
 
@@ -447,6 +459,10 @@ void EngineModel::Advance(double dt) {
     m_egt = Approach(m_egt, egtTarget, egtTau, dt);
     m_starterTemperature =
         Approach(m_starterTemperature, ambient + (m_starterDriving ? 25.0 : 0.0), 60000.0, dt);
+    m_pumpTemperature = Approach(m_pumpTemperature,
+                                 ambient + kPumpRestRiseC + kPumpRisePerVoltC * m_pumpVoltage,
+                                 kPumpThermalTauMs,
+                                 dt);
 }
 
 void EngineModel::UpdateValues() {
@@ -542,8 +558,7 @@ void EngineModel::UpdateValues() {
     if (m_hardware.brushlessPump) {
         v.mainPumpState = m_pumpVoltage > 0.05 ? 2 : 0;
         v.mainPumpRpm = static_cast<int32_t>(std::lround(m_pumpVoltage * 3200.0));
-        v.mainPumpTemperature =
-            static_cast<int16_t>(std::lround(ambient + 3.0 + 2.0 * m_pumpVoltage));
+        v.mainPumpTemperature = static_cast<int16_t>(std::lround(m_pumpTemperature));
     }
     v.ignitionPumpState = m_ignitionPumpOn ? 4 : (m_ignitionPumpRpm > 100.0 ? 5 : 2);
     v.ignitionPumpRpm = static_cast<int32_t>(std::lround(m_ignitionPumpRpm));

@@ -39,6 +39,9 @@ struct EngineTuning {
     double pumpLimit = 6.0;   // V: the main pump never gets more
     double glowVoltage = 3.5; // V at start
     double starterRunVoltage = 6.0;
+    // V: the short-form pump test drives the main pump at the start-up pump
+    // voltage (the ECU test dialog sets it before its pump run).
+    double pumpTestVoltage = 1.2;
     int accelerationCurve = 40; // 10..70: tenths of a second from idle to full
     int decelerationCurve = 30;
     bool reduceCoolingTime = false;
@@ -112,7 +115,14 @@ public:
     // Register-1 command with its arguments (short form: args[0] only).
     // Actuator tests run only while stopped or ready. Returns true when the
     // command had an effect.
+    //
+    // The short form with argument 0 for the test that runs stops it (the
+    // engineering panel's stop button), except that a test started in the
+    // short form takes it within kRepeatWindowMs of the previous command for
+    // it as a repeat and goes on (the tool's automatic sequences send a test
+    // until they see its state).
     bool Command(uint8_t code, const uint16_t args[4], bool longForm);
+    static constexpr uint32_t kRepeatWindowMs = 300;
 
     // RC learning (commands 2..6). For the learn commands returns the point
     // learned: 1 maximum, 2 minimum, 3 idle, with the throttle pulse in µs.
@@ -165,6 +175,8 @@ private:
     double m_ignitionPumpRpm = 0.0;
     double m_fuelPressure = 0.0;
     double m_starterTemperature = 0.0;
+    // The main pump warms while it is driven and settles back slowly.
+    double m_pumpTemperature = 0.0;
     bool m_glowOn = false;
     bool m_starterDriving = false;
     bool m_pumpLimited = false;
@@ -174,6 +186,8 @@ private:
     // Actuator test in progress.
     uint8_t m_testCode = 0;
     uint32_t m_testRemainingMs = 0;
+    uint64_t m_testCommandMs = 0; // time of the last command for the running test
+    bool m_testLongForm = false;  // the running test was started in the long form
     double m_testVoltage = 0.0;
     double m_testPressure = 0.0;
     uint32_t m_alternatorTestMs = 0;

@@ -53,6 +53,7 @@ void SimEcu::ApplyParametersToModel() {
     t.pumpLimit = p.pumpLimit;
     t.glowVoltage = p.glowStartVoltage;
     t.starterRunVoltage = p.starterRunVoltage;
+    t.pumpTestVoltage = p.ignitionPumpVoltage;
     t.accelerationCurve = p.throttleAcceleration;
     t.decelerationCurve = p.throttleDeceleration;
     t.reduceCoolingTime = p.reduceCoolingTime;

@@ -2,6 +2,7 @@
 
 #include "ui/CComboBoxInt.h"
 #include "ui/CDialogBase.h"
+#include "ui/dialogs/CColorEdit.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -74,11 +76,28 @@ void CreateDialogItems(CDialogBase& dialog, std::span<const DialogItem> items) {
         case Kind::Slider:
             control = new QSlider(Qt::Horizontal, &dialog);
             break;
+        case Kind::Alarm: {
+            auto* edit = new CColorEdit(&dialog);
+            edit->setText(caption);
+            edit->setReadOnly(true);
+            edit->setFocusPolicy(Qt::ClickFocus);
+            control = edit;
+            break;
+        }
+        case Kind::Progress: {
+            auto* bar = new QProgressBar(&dialog);
+            bar->setRange(0, 100);
+            bar->setValue(0);
+            bar->setTextVisible(false);
+            control = bar;
+            break;
+        }
         }
         control->setGeometry(dialog.DluRect(item.x, item.y, item.w, item.h));
         dialog.RegisterControl(item.id, control);
-        if (pendingLabel != nullptr && (item.kind == Kind::Edit || item.kind == Kind::Value ||
-                                        item.kind == Kind::Combo || item.kind == Kind::Slider)) {
+        if (pendingLabel != nullptr &&
+            (item.kind == Kind::Edit || item.kind == Kind::Value || item.kind == Kind::Alarm ||
+             item.kind == Kind::Combo || item.kind == Kind::Slider)) {
             pendingLabel->setBuddy(control);
         }
         pendingLabel = item.kind == Kind::Label ? static_cast<QLabel*>(control) : nullptr;

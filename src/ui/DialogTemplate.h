@@ -9,17 +9,19 @@ class CDialogBase;
 // template caption (UTF-8).
 struct DialogItem {
     enum class Kind : uint8_t {
-        Group,  // QGroupBox
-        Label,  // QLabel; the buddy of the edit, list or slider right after it
-        Unit,   // QLabel beside a value, no buddy
-        Edit,   // QLineEdit
-        Value,  // read-only QLineEdit
-        Note,   // read-only multi-line QPlainTextEdit, caption as its text; sized to fit it
-        Button, // QPushButton, never a default button
-        Check,  // QCheckBox
-        Radio,  // QRadioButton; the radios of one table are one exclusive group
-        Combo,  // CComboBoxInt
-        Slider, // horizontal QSlider
+        Group,    // QGroupBox
+        Label,    // QLabel; the buddy of the edit, value, list or slider right after it
+        Unit,     // QLabel beside a value, no buddy
+        Edit,     // QLineEdit
+        Value,    // read-only QLineEdit
+        Note,     // read-only multi-line QPlainTextEdit, caption as its text; sized to fit it
+        Button,   // QPushButton, never a default button
+        Check,    // QCheckBox
+        Radio,    // QRadioButton; the radios of one table are one exclusive group
+        Combo,    // CComboBoxInt
+        Slider,   // horizontal QSlider
+        Alarm,    // read-only CColorEdit (a value shown red when out of range)
+        Progress, // QProgressBar, range 0..100, no text
     };
     int32_t id;
     Kind kind;

@@ -85,6 +85,19 @@ TEST(CliOptions, OptionValuesAndDefaults) {
     ASSERT_TRUE(Parse({"-h"}, h, error));
     EXPECT_TRUE(h.help);
     EXPECT_TRUE(h.command.empty());
+
+    // --version stands alone or beside anything; --verbose beside a command.
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--version"}, {"status", "--version"}, {"bogus-command", "--version"}}) {
+        CliOptions v;
+        EXPECT_TRUE(Parse(args, v, error)) << error;
+        EXPECT_TRUE(v.version);
+    }
+    CliOptions verbose;
+    ASSERT_TRUE(Parse({"--verbose", "status", "--json"}, verbose, error));
+    EXPECT_TRUE(verbose.verbose);
+    EXPECT_FALSE(verbose.version);
+    EXPECT_FALSE(o.verbose);
 }
 
 TEST(CliOptions, RefusedCommandLinesSayWhy) {
@@ -106,6 +119,9 @@ TEST(CliOptions, RefusedCommandLinesSayWhy) {
         {{"status", "--port", "12ab"}, "--port"},
         {{"status", "--lang", "fr"}, "--lang"},
         {{"status", "--json=yes"}, "takes no value"},
+        {{"status", "--verbose=1"}, "takes no value"},
+        {{"--version=2"}, "takes no value"},
+        {{"--verbose"}, "no command"},
         {{"status", "-o", "x.csv"}, "belongs to \"log download\""},
         {{"log", "info", "x.csv", "--abort-bulk"}, "belongs to \"log download\""},
         {{"status", "--count", "2"}, "belongs to \"watch\""},

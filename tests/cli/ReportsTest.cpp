@@ -125,6 +125,75 @@ TEST(StatusReport, TextShowsWhatTheMainWindowShows) {
     EXPECT_EQ(boot.find("State:"), std::string::npos); // no live state of a boot loader
 }
 
+TEST(StatusReport, PumpStarterAndTcuLinesFollowTheWindowsBoxes) {
+    const struct {
+        uint8_t ecuKind, tcuKind;
+        bool tcuFitted, tcuAnswering;
+        const char* mainPump;
+        const char* tcu;
+    } cases[] = {
+        {0, 0, false, false, "ECU pump DC Motor, TCU pump Unsupport", "Unsupport"},
+        {0,
+         1,
+         true,
+         false,
+         "ECU pump DC Motor, TCU pump DC Motor",
+         "Offline, voltage 120, 33 degC"},
+        {1,
+         0,
+         true,
+         true,
+         "ECU pump BLDC Motor, TCU pump Unsupport, Run, 2340 rpm, 41 degC",
+         "TCU:1.2.3, voltage 120, 33 degC"},
+        {0,
+         2,
+         false,
+         true,
+         "ECU pump DC Motor, TCU pump BLDC Motor, Run, 2340 rpm, 41 degC",
+         "TCU:1.2.3, voltage 120, 33 degC"},
+    };
+    for (const auto& c : cases) {
+        cli::StatusSnapshot s = RunningEcu();
+        s.live.main_pump_ecu_kind = c.ecuKind;
+        s.live.main_pump_tcu_kind = c.tcuKind;
+        s.live.main_pump_state = 2;
+        s.live.main_pump_rpm = 2340;
+        s.live.main_pump_temperature = 41;
+        s.live.tcu_fitted = c.tcuFitted;
+        s.live.tcu_answering = c.tcuAnswering;
+        s.live.tcu_version = {1, 2, 3};
+        s.live.tcu_voltage = 120;
+        s.live.tcu_temperature = 33;
+        const std::string text = cli::FormatStatusText(s, 1);
+        SCOPED_TRACE(text);
+        EXPECT_NE(text.find(std::string("Main pump:             ") + c.mainPump + "\n"),
+                  std::string::npos);
+        EXPECT_NE(text.find(std::string("TCU:                   ") + c.tcu + "\n"),
+                  std::string::npos);
+        const auto doc = MiniJson::Parse(cli::FormatStatusJson(s, 1, false));
+        ASSERT_TRUE(doc.has_value());
+        const bool reported = c.ecuKind != 0 || c.tcuKind > 1;
+        EXPECT_EQ(doc->at("state.main_pump_text")->text, reported ? "Run" : "");
+        EXPECT_EQ(doc->at("live.main_pump_rpm")->number, 2340); // the field itself, always
+    }
+    // The ignition pump's values only from state 2 on, as in its box.
+    cli::StatusSnapshot s = RunningEcu();
+    s.live.ignition_pump_state = 1;
+    s.live.ignition_pump_rpm = 900;
+    EXPECT_NE(cli::FormatStatusText(s, 1).find("Ignition pump:         Offline\n"),
+              std::string::npos);
+    s.live.ignition_pump_state = 4;
+    EXPECT_NE(cli::FormatStatusText(s, 1).find("Ignition pump:         Run, 900 rpm, 0 degC\n"),
+              std::string::npos);
+    // A working starter shows its values in Chinese too.
+    s.live.starter_answering = true;
+    s.live.starter_state = 1;
+    EXPECT_NE(
+        cli::FormatStatusText(s, 0).find("Starter:               正常, 启动, 0 rpm, 0 degC\n"),
+        std::string::npos)
+        << cli::FormatStatusText(s, 0);
+}
+
 TEST(StatusReport, WatchLinesAreOneLineEach) {
     const cli::StatusSnapshot s = RunningEcu();
     const std::string json = cli::FormatWatchJson(s, 1500, 1);

@@ -68,6 +68,18 @@ TEST(RunCli, HelpGoesToStandardOutput) {
     EXPECT_EQ(RunArgs({"log", "--help"}).out.rfind("Usage: turbexctl log download", 0), 0u);
 }
 
+TEST(RunCli, VersionGoesToStandardOutputAndLooksForNoUnit) {
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--version"}, {"status", "--version", "--timeout", "60"}}) {
+        const CliRun r = RunArgs(args);
+        EXPECT_EQ(r.code, cli::kExitOk);
+        EXPECT_EQ(r.out, cli::VersionLine());
+        EXPECT_EQ(r.err, "");
+    }
+    EXPECT_EQ(cli::VersionLine().rfind("turbexctl (Turbex) ", 0), 0u);
+    EXPECT_EQ(cli::VersionLine().back(), '\n');
+}
+
 TEST(RunCli, FileErrorsExitWithFiveBeforeLookingForAUnit) {
     const std::string missing = TempPath("missing");
     const std::string empty = TempPath("empty.bin");

@@ -371,6 +371,22 @@ TEST_F(DeviceFixture, ClassicProtocolSendsNumberedBlocksWithFill) {
     });
 }
 
+TEST_F(DeviceFixture, AClassicImageBeyondItsBlockNumbersFailsBeforeErasing) {
+    OnUnit([&] { unit.bootLoader.config.blockProtocol = false; });
+    auto device = LinkOnly();
+    ASSERT_EQ(device->StatusPoll(), 1);
+    device->OnOnline(1); // as the poll thread would; this thread runs the transfer
+    // One byte more than 65536 blocks of 32: block 65536 would be block 0 again.
+    const auto image = Pattern(CDeviceBase::kClassicMaxImageBytes + 1);
+    ASSERT_EQ(device->RequestTransfer(image.data(), static_cast<uint32_t>(image.size())), 1);
+    EXPECT_EQ(device->Transfer(), 0);
+    OnUnit([&] {
+        EXPECT_EQ(unit.bootLoader.Erases(), 0);
+        EXPECT_TRUE(unit.bootLoader.ClassicBlocks().empty());
+    });
+    EXPECT_TRUE(general.Has(4, 0));
+}
+
 TEST_F(DeviceFixture, ClassicEmptyImageErasesAndRestartsTheApplication) {
     OnUnit([&] {
         unit.bootLoader.config.blockProtocol = false;
@@ -386,6 +402,28 @@ TEST_F(DeviceFixture, ClassicEmptyImageErasesAndRestartsTheApplication) {
         EXPECT_FALSE(unit.status.identity.bootLoader);
     });
     EXPECT_EQ(general.WithoutProgress(), (Events{{0, 1}, {3, 0}, {1, 1}, {1, 1}, {4, 1}}));
+}
+
+TEST_F(DeviceFixture, ARequestMadeAsATransferEndsIsRunNext) {
+    // An upgrade repeated until it fails asks again as soon as it hears of
+    // the end: that request must not be cleared with the one just run.
+    OnUnit([&] { unit.bootLoader.config.blockSize = 16; });
+    const auto image = Pattern(100);
+    CDeviceBase* running = nullptr;
+    std::atomic<int> ends{0};
+    general.onEvent = [&](int32_t event, int32_t value) {
+        if (event == CDeviceBase::kEventTransferEnd && value == 1 && ends.fetch_add(1) == 0) {
+            EXPECT_EQ(running->RequestTransfer(image.data(), static_cast<uint32_t>(image.size())),
+                      1);
+        }
+    };
+    auto device = StartDevice();
+    running = device.get();
+    ASSERT_TRUE(WaitFor([&] { return device->IsOnline() != 0; }));
+    ASSERT_EQ(device->RequestTransfer(image.data(), static_cast<uint32_t>(image.size())), 1);
+    ASSERT_TRUE(WaitFor([&] { return ends.load() >= 2; }, 20000));
+    OnUnit([&] { EXPECT_EQ(unit.bootLoader.Erases(), 2); });
+    EXPECT_EQ(general.WithoutProgress().back(), std::make_pair(4, 1));
 }
 
 TEST_F(DeviceFixture, AUnitWhoseModeIsNotOneFailsAtOnce) {

@@ -1,5 +1,6 @@
 #include "device/CDeviceLinkUart.h"
 #include "device/LinkTestSupport.h"
+#include "foundation/DebugTrace.h"
 #include "platform/Clock.h"
 #include "platform/SerialPort.h"
 #include "sim/Bus.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
 #include <map>
 #include <thread>
 
@@ -140,11 +142,22 @@ struct UartFixture : ::testing::Test {
         EXPECT_TRUE(adapter.Start(&error)) << error;
         ListAdapter();
     }
-    // Runs one search step and returns what it wrote to stdout.
+    // Runs one search step and returns the port lines it traced on the
+    // debug channel, one a line; nothing may reach standard output.
     std::string Search(int32_t* pause) {
+        std::string traced;
+        SetDebugSink(
+            [](const char* line, void* out) {
+                if (std::strstr(line, "FriendName") != nullptr) {
+                    *static_cast<std::string*>(out) += std::string(line) + "\n";
+                }
+            },
+            &traced);
         testing::internal::CaptureStdout();
         *pause = link.SearchOnce();
-        return testing::internal::GetCapturedStdout();
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+        SetDebugSink(nullptr, nullptr);
+        return traced;
     }
     void ListAdapter() {
         ports.Set(
@@ -163,7 +176,7 @@ struct UartFixture : ::testing::Test {
     TestLinkUart link{&ports};
 };
 
-TEST_F(UartFixture, SearchPrintsEachMatchingPortAndOpensIt) {
+TEST_F(UartFixture, SearchTracesEachMatchingPortAndOpensIt) {
     int32_t pause = -1;
     const std::string out = Search(&pause);
     EXPECT_EQ(pause, 0);

@@ -418,6 +418,16 @@ TEST(CEcuLiveState, ErrorTextNumbers) {
     EXPECT_EQ(CEcuLiveState::DisplayStateTextNumber(21), -1);
 }
 
+TEST(CEcuLiveState, PresenceTextNumbersOutsideTheirRanges) {
+    // Kinds are two-bit fields: higher bits do not pick another text.
+    EXPECT_EQ(CEcuLiveState::EcuPumpKindTextNumber(5), CEcuLiveState::EcuPumpKindTextNumber(1));
+    EXPECT_EQ(CEcuLiveState::TcuPumpKindTextNumber(6), CEcuLiveState::TcuPumpKindTextNumber(2));
+    EXPECT_EQ(CEcuLiveState::RunStateTextNumber(4), -1);
+    EXPECT_EQ(CEcuLiveState::RunStateTextNumber(-1), -1);
+    EXPECT_EQ(CEcuLiveState::IgnitionPumpStateTextNumber(6), -1);
+    EXPECT_EQ(CEcuLiveState::TcuVersionText({15, 0, 255}), "TCU:15.0.255");
+}
+
 TEST(CEcuLiveState, DisplayedEgtAppliesTheCorrection) {
     const struct {
         int correction;

@@ -349,6 +349,10 @@ TEST(CEcuParametersBlock, TemperatureCalibrationAndFailedPage2) {
     EXPECT_EQ(Bytes(cal[0].bytes()), (std::vector<uint8_t>{0xFF, 0x09, 0x37, 0xC8}));
     EXPECT_EQ(Bytes(cal[1].bytes()),
               (std::vector<uint8_t>{0xFF, 0x09, 0x37, 0xC8, 0xF4, 0x01, 24}));
+    const auto alone = p.temperatureCalibration(20, false);
+    ASSERT_EQ(alone.size(), 1u);
+    EXPECT_EQ(Bytes(alone[0].bytes()),
+              (std::vector<uint8_t>{0xFF, 0x09, 0x37, 0xC8, 0xF4, 0x01, 20}));
 
     FakeEcuRegisters regs;
     regs.reg2 = {BlockPages::Typical(4).p1};

@@ -308,6 +308,77 @@ TEST(EngineModel, LongFormPumpTestAndShortFormStop) {
     EXPECT_EQ(m.State(), State::Stop);
 }
 
+TEST(EngineModel, ARepeatedShortFormKeepsItsTestAndALaterOneStopsIt) {
+    struct Case {
+        const char* name;
+        std::vector<uint32_t> gapsMs; // before each repeat of the short form
+        uint8_t state;                // after the last one
+    };
+    const Case cases[] = {
+        {"a sequence resending every 50 ms", {50, 50, 50, 50, 50, 50, 50, 50}, State::TestStarter},
+        {"a repeat at the window's edge", {EngineModel::kRepeatWindowMs}, State::TestStarter},
+        {"a second press after a while", {EngineModel::kRepeatWindowMs + 10}, State::Stop},
+        {"resent, then pressed again later", {50, 50, 900}, State::Stop},
+    };
+    for (const Case& c : cases) {
+        EngineModel m;
+        ASSERT_TRUE(m.Command(12, kNoArgs, false)) << c.name;
+        for (uint32_t gap : c.gapsMs) {
+            m.Step(gap);
+            EXPECT_TRUE(m.Command(12, kNoArgs, false)) << c.name;
+        }
+        EXPECT_EQ(m.State(), c.state) << c.name;
+    }
+    // A timed test started in the long form stops at once.
+    EngineModel timed;
+    const uint16_t starter[4] = {10, 300, 0, 0}; // 10 s at 3.00 V
+    ASSERT_TRUE(timed.Command(12, starter, true));
+    timed.Step(10);
+    EXPECT_TRUE(timed.Command(12, kNoArgs, false));
+    EXPECT_EQ(timed.State(), State::Stop);
+    // Repeats do not lengthen the test: it ends as it would have.
+    EngineModel m;
+    ASSERT_TRUE(m.Command(12, kNoArgs, false));
+    for (int i = 0; i < 20; ++i) {
+        m.Step(50);
+        (void)m.Command(12, kNoArgs, false);
+    }
+    m.Step(2100);
+    EXPECT_EQ(m.State(), State::Stop);
+}
+
+TEST(EngineModel, ThePumpTestRunsAtThePumpTestVoltageAndThePumpWarmsAndSettles) {
+    sim::EngineTuning tuning;
+    tuning.pumpTestVoltage = 4.0;
+    EngineModel m;
+    m.SetTuning(tuning);
+    m.Step(100);
+    const LiveValues rest = m.Values();
+    EXPECT_EQ(rest.mainPumpRpm, 0);
+    EXPECT_EQ(rest.mainPumpTemperature, 25); // ambient 22 plus its driver's losses
+
+    ASSERT_TRUE(m.Command(11, kNoArgs, false));
+    m.Step(2900);
+    const LiveValues running = m.Values();
+    EXPECT_NEAR(running.pumpVoltage, 4.0, 0.01);
+    EXPECT_EQ(running.mainPumpState, 2);
+    EXPECT_NEAR(running.mainPumpRpm, 4.0 * 3200, 50);
+    // Warming, not there at once: 4 V drive it 4 degrees up over seconds.
+    EXPECT_GE(running.mainPumpTemperature, 27);
+    EXPECT_LE(running.mainPumpTemperature, 28);
+
+    m.Step(200); // the test is over
+    EXPECT_EQ(m.State(), State::Stop);
+    int previous = m.Values().mainPumpTemperature;
+    for (int i = 0; i < 60; ++i) { // cools back, never overshooting
+        m.Step(500);
+        EXPECT_LE(m.Values().mainPumpTemperature, previous);
+        previous = m.Values().mainPumpTemperature;
+    }
+    EXPECT_EQ(previous, 25);
+    EXPECT_EQ(m.Values().mainPumpRpm, 0);
+}
+
 TEST(EngineModel, NoActuatorTestWhileTheEngineRuns) {
     EngineModel m;
     StartAndRun(m);

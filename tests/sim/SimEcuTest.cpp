@@ -179,7 +179,11 @@ TEST(SimEcu, RegisterOneCommands) {
     SimEcu ecu(BlockConfig(3));
     EXPECT_TRUE(Write(ecu, 1, {0x02, 11, 0, 0}));
     EXPECT_EQ(ecu.Model().State(), State::TestPump);
-    EXPECT_TRUE(Write(ecu, 1, {0x02, 11, 0, 0})); // stops it again
+    ecu.Step(100);
+    EXPECT_TRUE(Write(ecu, 1, {0x02, 11, 0, 0})); // a repeat: it goes on
+    EXPECT_EQ(ecu.Model().State(), State::TestPump);
+    ecu.Step(sim::EngineModel::kRepeatWindowMs + 100);
+    EXPECT_TRUE(Write(ecu, 1, {0x02, 11, 0, 0})); // later: it stops
     EXPECT_EQ(ecu.Model().State(), State::Stop);
     // Long form: starter for 5 s at 6.00 V.
     EXPECT_TRUE(Write(ecu, 1, {0x02, 12, 5, 0, 0x58, 0x02, 0, 0, 0, 0}));
@@ -193,10 +197,10 @@ TEST(SimEcu, RegisterOneCommands) {
     EXPECT_FALSE(Write(ecu, 1, {0x03, 8, 0, 0}));
     EXPECT_FALSE(Write(ecu, 1, {0xFF, 0x28}));
     const auto& log = ecu.Log().Entries();
-    ASSERT_EQ(log.size(), 7u);
+    ASSERT_EQ(log.size(), 8u);
     EXPECT_TRUE(log[0].accepted);
-    EXPECT_EQ(log[2].bytes.size(), 10u);
-    EXPECT_FALSE(log[4].accepted);
+    EXPECT_EQ(log[3].bytes.size(), 10u);
+    EXPECT_FALSE(log[5].accepted);
 }
 
 TEST(SimEcu, RcLearningStoresThePointsAsTenths) {
@@ -221,6 +225,12 @@ TEST(SimEcu, ParameterWritesReachTheModel) {
     ASSERT_TRUE(Write(item, 2, {0xAA, 0x55, 22, 100, 23, 120}));
     EXPECT_EQ(item.Model().Tuning().idleRpm, 50000);
     EXPECT_EQ(item.Model().Tuning().maxRpm, 120000);
+    // The start-up pump voltage is what the short-form pump test drives.
+    ASSERT_TRUE(Write(item, 2, {0xAA, 0x55, 26, 150}));
+    EXPECT_DOUBLE_EQ(item.Model().Tuning().pumpTestVoltage, 3.0);
+    ASSERT_TRUE(Write(item, 1, {0x02, 11, 0, 0}));
+    item.Step(1500);
+    EXPECT_NEAR(item.Model().Values().pumpVoltage, 3.0, 0.01);
     SimEcu block(BlockConfig(3));
     Page page = Read(block, 2);
     page[25] = 45;

@@ -9,10 +9,17 @@
 #include "foundation/StringPrintf.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -92,7 +99,90 @@ void Settle(EcuPanelRig& rig) {
     rig.Do([&] { rig.system.ecu.Step(10); });
 }
 
+template <typename W, typename F>
+std::vector<std::string> SortedTexts(const QWidget& page, F text) {
+    std::vector<std::string> out;
+    for (const W* w : page.findChildren<W*>()) {
+        out.push_back(text(w).toStdString());
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
 } // namespace
+
+// Every caption, unit and initial text as the page's template has them, each
+// edit named by the label beside it (its buddy).
+TEST(CDialogKvrw, CaptionsUnitsAndInitialTextsAreTheTemplates) {
+    Page p(nullptr);
+    const struct {
+        int32_t id;
+        const char* label;
+        const char* text;
+    } edits[] = {
+        {CDialogKvrw::kCurrent, "当前电流:", "0"},
+        {CDialogKvrw::kHighestCurrent, "最高电流:", "0.0"},
+        {CDialogKvrw::kAverageCurrent, "5秒平均:", "0.0"},
+        {CDialogKvrw::kRpm, "当前转速:", "0"},
+        {CDialogKvrw::kAverageRpm, "5秒平均:", "0"},
+        {CDialogKvrw::kFuelPressure, "油压:", "0.000"},
+        {CDialogKvrw::kPumpVoltage, "输出电压:", "0.00"},
+        {CDialogKvrw::kPumpPressure, "闭环压力:", "0.0000"},
+        {CDialogKvrw::kPumpTime, "测试时间:", "0"},
+        {CDialogKvrw::kStarterVoltage, "输出电压:", "0.00"},
+        {CDialogKvrw::kStarterTime, "测试时间:", "0"},
+        {CDialogKvrw::kGlowVoltage, "输出电压:", "0.00"},
+        {CDialogKvrw::kGlowTime, "测试时间:", "0"},
+        {CDialogKvrw::kFrequency, "开关频率:", "10"},
+        {CDialogKvrw::kValveTime, "测试时间:", "5"},
+        {CDialogKvrw::kOxygenTime, "测试时间:", "5"},
+        {CDialogKvrw::kRemaining, "剩余时间:", ""},
+    };
+    std::vector<std::string> labels;
+    for (const auto& e : edits) {
+        SCOPED_TRACE(e.label);
+        const QWidget* edit = p.page.GetDlgItem(e.id);
+        ASSERT_NE(qobject_cast<const QLineEdit*>(edit), nullptr);
+        EXPECT_EQ(p.Text(e.id), e.text);
+        int named = 0;
+        for (const QLabel* label : p.page.findChildren<QLabel*>()) {
+            if (label->buddy() == edit) {
+                ++named;
+                EXPECT_EQ(label->text().toStdString(), e.label);
+            }
+        }
+        EXPECT_EQ(named, 1);
+        labels.emplace_back(e.label);
+    }
+    // The units: the measurement, the pump, starter, glow plug, the
+    // frequency and the oxygen valve's time; none beside the fuel pressure,
+    // the valves' time or the remaining time.
+    for (const char* unit :
+         {"A", "A", "A", "RPM", "RPM", "V", "MPa", "秒", "V", "秒", "V", "秒", "Hz", "秒"}) {
+        labels.emplace_back(unit);
+    }
+    EXPECT_EQ(SortedTexts<QLabel>(p.page, [](const QLabel* l) { return l->text(); }),
+              Sorted(labels));
+    EXPECT_EQ(SortedTexts<QGroupBox>(p.page, [](const QGroupBox* g) { return g->title(); }),
+              Sorted({"测量", "油泵", "启动电机", "火头测试", "油路电磁阀", "加氧电磁阀"}));
+    EXPECT_EQ(SortedTexts<QCheckBox>(p.page, [](const QCheckBox* c) { return c->text(); }),
+              Sorted({"关闭校准 - 功率偏移", "关闭校准 - 供电电压", "关闭校准 - 压力闭环"}));
+    EXPECT_EQ(SortedTexts<QRadioButton>(p.page, [](const QRadioButton* r) { return r->text(); }),
+              Sorted({"主油路", "点火"}));
+    EXPECT_EQ(SortedTexts<QPushButton>(p.page, [](const QPushButton* b) { return b->text(); }),
+              Sorted({"开始", "开始", "开始", "开始", "滴答测试", "常开测试"}));
+    for (size_t i = 0; i < std::size(kKinds); ++i) {
+        EXPECT_EQ(p.Text(CDialogKvrw::ButtonOf(kKinds[i])), kIdleCaptions[i]) << i;
+    }
+    EXPECT_EQ(p.page.Control<QPlainTextEdit>(CDialogKvrw::kNote)->toPlainText().toStdString(),
+              "注意：\n1. 油泵测试闭环压力设置为0，则关闭油泵压力闭环。\n"
+              "2. 电磁阀测试频率设置为0，则电磁阀常开。");
+}
 
 TEST(CDialogKvrw, StartButtonsSendTheirFramesAndShowTheClampedValues) {
     EcuPanelRig rig(EcuConfig(false));
@@ -302,7 +392,11 @@ TEST(CDialogKvrw, RunningTestStopsWithItsOwnButtonAndTheCaptionsReturn) {
         for (int32_t id : kSetPoints) {
             EXPECT_FALSE(p.page.IsControlEnabled(id)) << id;
         }
-        for (int32_t id : {CDialogKvrw::kCurrent, CDialogKvrw::kFuelPressure}) {
+        // The lines are only read at a start; they stay usable.
+        for (int32_t id : {CDialogKvrw::kCurrent,
+                           CDialogKvrw::kFuelPressure,
+                           CDialogKvrw::kMainLine,
+                           CDialogKvrw::kIgnitionLine}) {
             EXPECT_TRUE(p.page.IsControlEnabled(id)) << id;
         }
         const CEcuLiveState live = rig.ecu().liveState();

@@ -202,6 +202,47 @@ TEST_P(SettingsDialogOnTheSimulatedEcu, SavingWithoutEditsChangesNothingEvenWith
     EXPECT_EQ(after.engineName, before.engineName);
 }
 
+TEST(SettingsDialog, ListsThatCannotShowTheEcuValueSendNothingUntilTheUserPicks) {
+    // Values outside what the lists offer: a protocol beyond the mask, a
+    // pump mode of a type not offered, a current index above the highest.
+    SettingsRig rig(GenerationConfig(false), [](sim::EcuParameters& p) {
+        p.supportedTelemetryProtocols = 0x01; // "Other" alone
+        p.telemetryProtocol = 3;              // "AMT"
+        p.supportedPumpTypes = 0x04;          // "BS Pump" alone
+        p.pumpMode = 1;
+        p.maxCurrentIndexOffered = 5;
+        p.pumpMaxCurrentIndex = 9;
+    });
+    ASSERT_TRUE(rig.WaitRead());
+    const EcuValues before = rig.Values();
+    rig.Run([&](CDialogSetting& d) {
+        CComboBoxInt* current = ComboOf(d, Id::PumpMaxCurrentIndex);
+        EXPECT_EQ(current->GetCurSel(), -1) << "no entry stands for index 9";
+        EXPECT_EQ(d.Control<CComboBoxInt>(CDialogSetting::kPumpType)->currentText().toStdString(),
+                  "BS Pump");
+        rig.Press(d, CDialogSetting::kIdChange, false);
+        rig.Press(d, CDialogSetting::kIdChange);
+        EXPECT_TRUE(rig.services.boxes.empty());
+    });
+    EcuValues after = rig.Values();
+    EXPECT_EQ(Changed(before, after), std::set<int>{});
+    EXPECT_EQ(after.pumpMode, 1);
+    EXPECT_EQ(after.telemetryProtocol, 3);
+
+    // What the user picks is sent.
+    rig.Run([&](CDialogSetting& d) {
+        rig.Press(d, CDialogSetting::kIdChange, false);
+        Pick(ComboOf(d, Id::PumpMaxCurrentIndex), 4);
+        Pick(d.Control<CComboBoxInt>(CDialogSetting::kTelemetryProtocol), 1);
+        rig.Press(d, CDialogSetting::kIdChange);
+    });
+    after = rig.Values();
+    EXPECT_EQ(Changed(before, after), std::set<int>{Id::PumpMaxCurrentIndex});
+    EXPECT_EQ(after.byId.at(Id::PumpMaxCurrentIndex), 4);
+    EXPECT_EQ(after.telemetryProtocol, 1);
+    EXPECT_EQ(after.pumpMode, 1);
+}
+
 TEST_P(SettingsDialogOnTheSimulatedEcu, CancelSettingShowsTheEcuValuesAgain) {
     SettingsRig rig(Config());
     ASSERT_TRUE(rig.WaitRead());
@@ -337,8 +378,13 @@ TEST_P(SettingsDialogOnTheSimulatedEcu,
     bool tableShown = false;
     QStringList lines;
     int caret = -1;
+    bool tableTakesInput = true;
+    QString title = QStringLiteral("?");
     rig.altpressBody = [&](CDialogAltpress& table) {
         tableShown = table.isVisible();
+        // A reference table without a title: read-only and disabled.
+        tableTakesInput = table.Table()->isEnabled() || !table.Table()->isReadOnly();
+        title = table.windowTitle();
         // Scrolled away and opened again, it starts at its first row.
         QScrollBar* bar = table.Table()->verticalScrollBar();
         bar->setValue(bar->maximum());
@@ -354,6 +400,8 @@ TEST_P(SettingsDialogOnTheSimulatedEcu,
         EXPECT_TRUE(QTest::qWaitFor([&] { return !d.isVisible(); }, 10000));
     });
     EXPECT_TRUE(tableShown);
+    EXPECT_FALSE(tableTakesInput);
+    EXPECT_TRUE(title.isEmpty()) << title.toStdString();
     ASSERT_NE(rig.settingsDialog, nullptr);
     EXPECT_FALSE(rig.settingsDialog->IsOpen());
     // Values arriving later are not shown in a closed dialog.
@@ -374,6 +422,14 @@ TEST_P(SettingsDialogOnTheSimulatedEcu,
         EXPECT_EQ(m.captured(2).toInt(), 500 * i);
         EXPECT_LT(m.captured(1).toDouble(), last) << "the pressure falls with height";
         last = m.captured(1).toDouble();
+    }
+    // Spot rows of the fixed reference values.
+    for (const auto& [index, expected] : {std::pair{3, "84.5kPa    1500m"},
+                                          std::pair{10, "54.0kPa    5000m"},
+                                          std::pair{16, "35.5kPa    8000m"},
+                                          std::pair{20, "26.4kPa    10000m"},
+                                          std::pair{30, "11.5kPa    15000m"}}) {
+        EXPECT_EQ(lines[index].toStdString(), expected);
     }
     const std::string& text = CDialogAltpress::TableText();
     EXPECT_EQ(text.substr(text.size() - 2), "\r\n");

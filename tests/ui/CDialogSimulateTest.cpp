@@ -9,6 +9,7 @@
 #include "EcuPanelRig.h"
 #include "ui/CComboBoxInt.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QPushButton>
 #include <QSlider>
@@ -35,6 +36,12 @@ struct SimPage {
     std::string Text(int32_t id) const { return page.GetDlgItemText(id).toStdString(); }
     void Click(int32_t id) { page.Control<QPushButton>(id)->click(); }
     CComboBoxInt* List() const { return page.Control<CComboBoxInt>(CDialogSimulate::kBusType); }
+    // The list's text as the accessibility interface reads it.
+    std::string ListText() const {
+        return QAccessible::queryAccessibleInterface(List())
+            ->text(QAccessible::Value)
+            .toStdString();
+    }
     // Refreshes once the ECU object stored a register-11 reply read after
     // whatever the test changed (as the main window does on 305).
     void RefreshFresh() {
@@ -93,7 +100,7 @@ TEST(CDialogSimulate, InertUntilTheEcuReportsAReceiverMode) {
     SimPage p(rig);
     EXPECT_FALSE(p.page.IsActive());
     EXPECT_EQ(p.List()->currentIndex(), -1);
-    EXPECT_EQ(p.List()->placeholderText().toStdString(), "无效");
+    EXPECT_EQ(p.ListText(), "无效");
     EXPECT_EQ(ReadsOf11(rig), 0); // nobody asked yet
     p.page.Refresh();
     ASSERT_TRUE(QTest::qWaitFor([&] { return ReadsOf11(rig) >= 1; }, 5000));
@@ -118,7 +125,7 @@ TEST(CDialogSimulate, InertUntilTheEcuReportsAReceiverMode) {
     p.RefreshFresh();
     EXPECT_TRUE(p.page.IsActive());
     EXPECT_TRUE(p.page.HasTimer(CDialogSimulate::kReceiverTimer));
-    EXPECT_EQ(p.List()->currentText().toStdString(), "JetI(ExBUS)");
+    EXPECT_EQ(p.ListText(), "JetI(ExBUS)");
     EXPECT_EQ(p.page.SendMode(), 3);
 
     // The ECU's mode drops to 0: back to inert, "无效", no more frames.
@@ -130,8 +137,29 @@ TEST(CDialogSimulate, InertUntilTheEcuReportsAReceiverMode) {
     p.page.Refresh();
     EXPECT_FALSE(p.page.IsActive());
     EXPECT_EQ(p.List()->currentIndex(), -1);
+    EXPECT_EQ(p.ListText(), "无效");
     EXPECT_FALSE(p.page.HasTimer(CDialogSimulate::kReceiverTimer));
     EXPECT_FALSE(p.page.IsControlEnabled(CDialogSimulate::kJetiRight));
+}
+
+// The mode is signed: -1 means no receiver, also when it follows at once on
+// the reply that woke the page up.
+TEST(CDialogSimulate, ANegativeModeRightAfterWakingUpMakesThePageInert) {
+    EcuPanelRig rig(EcuConfig(true, 0));
+    ASSERT_TRUE(rig.WaitReady());
+    rig.Do([&] { rig.system.ecu.Radio().ServeRecord(Record(3, 3, {})); });
+    SimPage p(rig);
+    p.page.Refresh(); // asks for register 11
+    p.RefreshFresh();
+    ASSERT_TRUE(p.page.IsActive());
+    rig.Do([&] { rig.system.ecu.Radio().ServeRecord(Record(0xFF, 0, {})); });
+    p.RefreshFresh(); // -1 keeps the ECU object reading
+    EXPECT_FALSE(p.page.IsActive());
+    EXPECT_FALSE(p.page.HasTimer(CDialogSimulate::kReceiverTimer));
+    EXPECT_EQ(p.ListText(), "无效");
+    rig.ClearLog();
+    p.Tick(CDialogSimulate::kReceiverTimer, 2);
+    EXPECT_TRUE(rig.Writes(11).empty());
 }
 
 TEST(CDialogSimulate, ShowsFutabaAndJetiRecordsAsTheEcuSendsThem) {

@@ -1,6 +1,7 @@
 #include "app/CTurbexApp.h"
 #include "Fakes.h"
 #include "SimRig.h"
+#include "foundation/TurbexVersion.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -79,6 +80,27 @@ bool RunsWith(const QStringList& arguments) {
     process.kill();
     process.waitForFinished(5000);
     return !ended;
+}
+
+TEST(CTurbexApp, VersionIsAnsweredWithoutTheToolkit) {
+    // A platform that cannot start here: the answer comes before the toolkit.
+    for (const QStringList& arguments :
+         {QStringList{"--version"}, QStringList{"engine_cfg.txt", "--version"}}) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(TURBEX_APP_BINARY), arguments);
+        ASSERT_TRUE(process.waitForFinished(5000));
+        EXPECT_EQ(process.exitCode(), 0);
+        EXPECT_EQ(process.readAllStandardOutput().toStdString(),
+                  std::string("turbex (Turbex) ") + TurbexVersion() + "\n");
+        EXPECT_EQ(process.readAllStandardError().toStdString(), "");
+    }
+    // The window's title names the same version.
+    EXPECT_EQ(std::string(CTurbexDlg::kTitle), std::string("Turbex V") + TurbexVersion());
 }
 
 TEST(CTurbexApp, CommandLineArgumentsAreIgnored) {

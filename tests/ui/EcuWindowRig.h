@@ -3,6 +3,7 @@
 // The main window on the real ECU protocol object against a simulated ECU
 // behind a TCP bridge on a free port, with the tool's own pages when asked.
 
+#include "Fakes.h"
 #include "app/CEcuViewECU.h"
 #include "app/CTurbexDlg.h"
 #include "app/DefaultFactories.h"

@@ -6,7 +6,12 @@
 #include "EcuWindowRig.h"
 #include "Fakes.h"
 #include "ui/CTabCtrl.h"
+#include "ui/dialogs/CColorEdit.h"
 #include "ui/dialogs/CDialogPassword.h"
+#include "ui/dialogs/CDialogTest.h"
+#include "ui/dialogs/CDialogTestECU.h"
+#include "ui/dialogs/CDialogTestTCU.h"
+#include "ui/dialogs/CDialogUpdateFw.h"
 #include "ui/panels/CDialogKvrw.h"
 #include "ui/panels/CDialogSimulate.h"
 
@@ -61,6 +66,59 @@ INSTANTIATE_TEST_SUITE_P(BothGenerations,
                          MainWindowOnTheSimulatedEcu,
                          ::testing::Values(false, true),
                          [](const auto& p) { return std::string(p.param ? "block" : "item"); });
+
+TEST(MainWindowWithTheToolsDialogs, OpensTheTestDialogsAndFeedsThem) {
+    ScriptedUiServices services;
+    EcuWindowRig rig(Config(false), /*withPages=*/true);
+    CTurbexDlg& w = *rig.window;
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return rig.ecu->isReady() != 0 && !rig.Text(1023).empty(); }, 10000));
+    ASSERT_NE(w.findChild<CDialogUpdateFw*>(), nullptr); // made with the window
+    EXPECT_EQ(w.findChild<CDialogTestECU*>(), nullptr);  // the others on first use
+
+    // The service spot shows the UP, ECU and TCU buttons.
+    const DialogUnits u = w.Units();
+    const QPoint spot(u.ReferenceX(303), u.ReferenceY(19));
+    QWidget* target = w.childAt(spot) != nullptr ? w.childAt(spot) : &w;
+    QTest::mouseDClick(target, Qt::LeftButton, Qt::NoModifier, target->mapFrom(&w, spot));
+    ASSERT_TRUE(w.IsControlShown(CTurbexDlg::kEcuTest));
+    w.Control<QPushButton>(CTurbexDlg::kEcuTest)->click();
+    auto* ecuTest = w.findChild<CDialogTestECU*>();
+    ASSERT_NE(ecuTest, nullptr);
+    EXPECT_TRUE(ecuTest->isVisible());
+    // Refreshed with every telemetry set: the receiver voltage the unit reports.
+    const auto receiver = [&] {
+        return ecuTest->Result(CDialogTestECU::kRowReceiverVoltage)->text();
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return receiver() == QStringLiteral("5000"); }, 5000))
+        << receiver().toStdString();
+    w.Control<QPushButton>(CTurbexDlg::kEcuTest)->click();
+    EXPECT_EQ(w.findChildren<CDialogTestECU*>().size(), 1); // shown again, not made again
+    w.Control<QPushButton>(CTurbexDlg::kTcuTest)->click();
+    ASSERT_NE(w.findChild<CDialogTestTCU*>(), nullptr);
+
+    // "Test Engine": the actuator buttons reach the unit.
+    w.Control<QPushButton>(CTurbexDlg::kTestEngine)->click();
+    auto* test = w.findChild<CDialogTest*>();
+    ASSERT_NE(test, nullptr);
+    rig.system.bus.WithLock([&] { rig.system.ecu.ClearLog(); });
+    test->Control<QPushButton>(CDialogTest::kStarter)->click();
+    EXPECT_EQ(rig.Commands(), (std::vector<std::vector<uint8_t>>{{0x02, 12, 0, 0}}));
+    // A language switch recaptions it.
+    const QString before = test->GetDlgItemText(CDialogTest::kStarter);
+    w.OnLanguage();
+    EXPECT_NE(test->GetDlgItemText(CDialogTest::kStarter), before);
+    w.OnLanguage();
+    EXPECT_EQ(test->GetDlgItemText(CDialogTest::kStarter), before);
+
+    // The unit goes away: the ECU test rows say so.
+    rig.bridge.faults.acceptAndClose = -1;
+    rig.bridge.DropConnection();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return receiver() == QStringLiteral("????"); }, 5000));
+    EXPECT_NE(ecuTest->Result(CDialogTestECU::kRowReceiverVoltage)->GetAlarm(), 0);
+}
 
 TEST(MainWindowOnTheSimulatedEcu, UnlockAddsTheEngineeringAndSimulatorPagesFedByTheWindow) {
     ScriptedUiServices services;

@@ -4,8 +4,15 @@
 #include "app/CTurbexDlg.h"
 #include "ui/CTabCtrl.h"
 #include "ui/CUiServices.h"
+#include "ui/dialogs/CColorEdit.h"
 #include "ui/dialogs/CDialogPassword.h"
+#include "ui/dialogs/CDialogTest.h"
+#include "ui/dialogs/CDialogTestECU.h"
+#include "ui/dialogs/CDialogTestTCU.h"
+#include "ui/dialogs/CDialogUpdateFw.h"
 #include "ui/panels/CDialogCurrentState.h"
+#include "ui/panels/CDialogPump.h"
+#include "ui/panels/CDialogRpmTemp.h"
 #include "ui/panels/CDialogSimulate.h"
 #include "ui/panels/CDialogTrack.h"
 #include "ui/panels/CStaticTrack.h"
@@ -38,6 +45,41 @@ void WhenReady(QObject* context,
 }
 
 namespace {
+
+// Selects the page of slot as the user does, then grabs the window once
+// ready(page, ms waited) holds or after timeoutMs (at once when the slot has
+// no page of that kind).
+template <typename Page>
+void ShootPage(CTurbexDlg& window,
+               int32_t slot,
+               int timeoutMs,
+               std::function<bool(Page&, int waitedMs)> ready,
+               std::function<void(const QPixmap&)> done) {
+    (void)window.Tab()->SetCurSel(slot);
+    window.OnTabChange(slot);
+    auto* page = dynamic_cast<Page*>(window.Panel(slot));
+    if (page == nullptr) {
+        done(window.grab());
+        return;
+    }
+    auto waited = std::make_shared<int>(0);
+    WhenReady(
+        &window,
+        [page, waited, ready] {
+            *waited += 100;
+            return ready(*page, *waited);
+        },
+        timeoutMs,
+        [&window, done](bool) { done(window.grab()); });
+}
+
+int32_t FilledBins(const CDialogRpmTemp& page) {
+    int32_t filled = 0;
+    for (const RpmTempBin& bin : page.Bins().Bins()) {
+        filled += bin.egt != 0 ? 1 : 0;
+    }
+    return filled;
+}
 
 // Types the engineering password into the password dialog, as a user would,
 // and leaves every other window to the toolkit.
@@ -107,30 +149,117 @@ std::vector<ScreenshotShot> ScreenshotShots() {
                      }});
     // The history page once the simulator's stored log is downloaded, with the
     // cursor box over the chart's left third.
-    shots.push_back(
-        {"history", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
-             (void)window.Tab()->SetCurSel(CTurbexDlg::kPanelTrack);
-             window.OnTabChange(CTurbexDlg::kPanelTrack);
-             auto* page = dynamic_cast<CDialogTrack*>(window.Panel(CTurbexDlg::kPanelTrack));
-             if (page == nullptr) {
-                 done(QPixmap());
-                 return;
-             }
-             WhenReady(
-                 &window,
-                 [page] { return page->Chart().loading() == 0 && page->RecordCount() > 0; },
-                 30000,
-                 [&window, page, done](bool ready) {
-                     if (!ready) {
-                         done(QPixmap());
-                         return;
-                     }
-                     const QRect chart = page->ChartHost()->geometry();
-                     page->OnChartMouseMove(QPoint(chart.left() + chart.width() / 3,
-                                                   chart.top() + chart.height() / 2));
-                     done(window.grab());
-                 });
-         }});
+    shots.push_back({"history", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
+                         ShootPage<CDialogTrack>(
+                             window,
+                             CTurbexDlg::kPanelTrack,
+                             30000,
+                             [](CDialogTrack& page, int) {
+                                 if (page.Chart().loading() != 0 || page.RecordCount() == 0) {
+                                     return false;
+                                 }
+                                 const QRect chart = page.ChartHost()->geometry();
+                                 page.OnChartMouseMove(QPoint(chart.left() + chart.width() / 3,
+                                                              chart.top() + chart.height() / 2));
+                                 return true;
+                             },
+                             done);
+                     }});
+    // The RPM-vs-EGT page once a running engine has stopped adding bins (it
+    // fills them while its RPM changes, so a steady engine shows one point);
+    // an engine at rest adds none: then the empty chart.
+    shots.push_back({"rpm_temp", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
+                         struct Progress {
+                             int32_t filled = 0;
+                             int steadyFor = 0;
+                         };
+                         auto progress = std::make_shared<Progress>();
+                         ShootPage<CDialogRpmTemp>(
+                             window,
+                             CTurbexDlg::kPanelRpmTemp,
+                             30000,
+                             [progress](CDialogRpmTemp& page, int waited) {
+                                 const int32_t filled = FilledBins(page);
+                                 progress->steadyFor =
+                                     filled == progress->filled ? progress->steadyFor + 100 : 0;
+                                 progress->filled = filled;
+                                 const bool atRest = waited >= 2000 && page.Bins().Last().rpm == 0;
+                                 return atRest || (filled >= 1 && progress->steadyFor >= 1500);
+                             },
+                             done);
+                     }});
+    // The pump page after a few seconds of recording a running pump (at
+    // once when no pump runs).
+    shots.push_back({"pump", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
+                         ShootPage<CDialogPump>(
+                             window,
+                             CTurbexDlg::kPanelPump,
+                             10000,
+                             [](CDialogPump& page, int waited) {
+                                 const int32_t count = page.Recorder().Count();
+                                 return count >= 40 || (waited >= 2000 && count == 0);
+                             },
+                             done);
+                     }});
+    // The modeless test dialogs, opened as their buttons do, grabbed once the
+    // ECU test has shown a telemetry set, then hidden again.
+    const auto modeless = [](void (CTurbexDlg::*open)(),
+                             std::function<QDialog*(CTurbexDlg&)> find,
+                             std::function<bool(QDialog&)> ready) {
+        return [=](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
+            (window.*open)();
+            QDialog* dialog = find(window);
+            if (dialog == nullptr) {
+                done(QPixmap());
+                return;
+            }
+            WhenReady(
+                dialog,
+                [=] { return ready(*dialog); },
+                3000,
+                [=](bool) {
+                    const QPixmap picture = dialog->grab();
+                    dialog->hide();
+                    done(picture);
+                });
+        };
+    };
+    const auto always = [](QDialog&) { return true; };
+    shots.push_back({"test_engine",
+                     modeless(
+                         &CTurbexDlg::OnTestEngine,
+                         [](CTurbexDlg& w) { return w.findChild<CDialogTest*>(); },
+                         always)});
+    shots.push_back({"test_ecu",
+                     modeless(
+                         &CTurbexDlg::OnEcuTest,
+                         [](CTurbexDlg& w) { return w.findChild<CDialogTestECU*>(); },
+                         [](QDialog& d) {
+                             const QString power = static_cast<CDialogTestECU&>(d)
+                                                       .Result(CDialogTestECU::kRowPowerVoltage)
+                                                       ->text();
+                             return !power.isEmpty() && power != QStringLiteral("????");
+                         })});
+    shots.push_back({"test_tcu",
+                     modeless(
+                         &CTurbexDlg::OnTcuTest,
+                         [](CTurbexDlg& w) { return w.findChild<CDialogTestTCU*>(); },
+                         always)});
+    // The firmware dialog runs modally: grabbed from a timer inside its
+    // modal run, then closed, which ends the run.
+    shots.push_back({"firmware", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
+                         QTimer::singleShot(300, &window, [&window, done] {
+                             auto* dialog = window.findChild<CDialogUpdateFw*>();
+                             if (dialog == nullptr || !dialog->isVisible()) {
+                                 done(QPixmap());
+                                 return;
+                             }
+                             const QPixmap picture = dialog->grab();
+                             dialog->reject();
+                             done(picture);
+                         });
+                         window.OnUpdate();
+                     }});
     // The engineering page, idle.
     shots.push_back({"kvrw", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
                          UnlockAndSelect(window, CTurbexDlg::kPanelKvrw);

@@ -1,4 +1,5 @@
-// turbex: the service tool's window. Takes no command-line options.
+// turbex: the service tool's window. Takes no command-line options but
+// --version.
 
 #include "app/CTurbexApp.h"
 

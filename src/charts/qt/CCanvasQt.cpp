@@ -233,8 +233,39 @@ void CCanvasQt::PlotLine1(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
     const QRgb gap = ToQRgb(kWhite);
     const int32_t w = m_image.width();
     const int32_t h = m_image.height();
-    uchar* bits = m_image.bits();
+    // Rows by address: QImage::scanLine checks for sharing on every call,
+    // which costs more than the pixel itself on a long line.
+    uchar* const bits = m_image.bits();
     const qsizetype stride = m_image.bytesPerLine();
+    const auto row = [bits, stride](int32_t y) {
+        return reinterpret_cast<QRgb*>(bits + static_cast<qsizetype>(y) * stride);
+    };
+    if (!dotted && (y0 == y1 || x0 == x1)) {
+        // Straight solid lines, the grids' case: the same pixels as the
+        // general walk below, start included, end left out.
+        if (y0 == y1) {
+            if (y0 < 0 || y0 >= h || x0 == x1) {
+                return;
+            }
+            const int32_t from = x0 < x1 ? x0 : x1 + 1;
+            const int32_t to = x0 < x1 ? x1 : x0 + 1; // exclusive
+            const int32_t left = std::max(from, 0);
+            const int32_t right = std::min(to, w);
+            if (left < right) {
+                std::fill(row(y0) + left, row(y0) + right, on);
+            }
+            return;
+        }
+        if (x0 < 0 || x0 >= w) {
+            return;
+        }
+        const int32_t from = y0 < y1 ? y0 : y1 + 1;
+        const int32_t to = y0 < y1 ? y1 : y0 + 1; // exclusive
+        for (int32_t y = std::max(from, 0); y < std::min(to, h); ++y) {
+            row(y)[x0] = on;
+        }
+        return;
+    }
     const int64_t dx = std::abs(int64_t{x1} - x0);
     const int64_t dy = -std::abs(int64_t{y1} - y0);
     const int32_t sx = x0 < x1 ? 1 : -1;
@@ -246,7 +277,7 @@ void CCanvasQt::PlotLine1(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
     while (x != x1 || y != y1) { // the end pixel is left out
         const bool lit = !dotted || (step / kDotRun) % 2 == 0;
         if (x >= 0 && y >= 0 && x < w && y < h && (lit || !m_transparent)) {
-            reinterpret_cast<QRgb*>(bits + y * stride)[x] = lit ? on : gap;
+            row(y)[x] = lit ? on : gap;
         }
         if ((sx > 0 ? x >= w : x < 0) || (sy > 0 ? y >= h : y < 0)) {
             break; // gone past the surface for good
@@ -305,13 +336,10 @@ void CCanvasQt::FillRect(
     EndPainter();
     if (left == 0 && top == 0 && right == m_image.width() && bottom == m_image.height() &&
         !m_image.isDetached()) {
-        // The host still shows the pixels of the last block copy: draw on the
-        // spare buffer (the one shown before, which the host has let go of)
-        // rather than copying pixels that are about to be covered.
-        if (m_spare.size() != m_image.size() || !m_spare.isDetached()) {
-            m_spare = QImage(m_image.width(), m_image.height(), m_image.format());
-        }
-        std::swap(m_image, m_spare);
+        // The whole picture is painted over while a host still shows the
+        // last one: a new image, rather than a copy of the old that is
+        // overwritten at once.
+        m_image = QImage(m_image.width(), m_image.height(), m_image.format());
     }
     // The first row pixel by pixel, the others copied from it (a block copy
     // is much faster than a loop of stores).

@@ -77,8 +77,6 @@ private:
     void EndPainter() const;
 
     QImage m_image;
-    // The other of two buffers a surface shown by a host alternates between.
-    QImage m_spare;
     mutable QPainter m_painter;
     CanvasPen m_pen;
     CanvasFont m_font;

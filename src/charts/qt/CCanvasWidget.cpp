@@ -4,6 +4,9 @@
 
 #include <QPainter>
 
+#include <algorithm>
+#include <cstring>
+
 CCanvasWidget::CCanvasWidget(QWidget* parent)
     : QWidget(parent) {
     // Every pixel comes from the surface: no background to clear first.
@@ -29,7 +32,15 @@ std::unique_ptr<ICanvas> CCanvasWidget::CreateSurface(int32_t width, int32_t hei
 
 void CCanvasWidget::BlockCopy(const ICanvas& surface) {
     if (const auto* qt = dynamic_cast<const CCanvasQt*>(&surface)) {
-        m_shown = qt->Image(); // shared until the surface is drawn again
+        // Copied into the control's own image: sharing the surface's would
+        // make its next redraw copy it first (and allocate a new one) only
+        // to paint over it.
+        const QImage& image = qt->Image();
+        if (m_shown.size() != image.size() || m_shown.format() != image.format()) {
+            m_shown = QImage(image.size(), image.format());
+        }
+        const qsizetype bytes = std::min(m_shown.sizeInBytes(), image.sizeInBytes());
+        std::memcpy(m_shown.bits(), image.constBits(), static_cast<size_t>(bytes));
     } else {
         const CanvasSize size = surface.Size();
         m_shown = QImage(size.width, size.height, QImage::Format_RGB32);

@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 
     const std::vector<std::string> args(argv + 1, argv + argc);
-    cli::CliIo io{std::cout, std::cerr, isatty(STDERR_FILENO) == 1};
+    cli::CliIo io{std::cout, std::cerr, isatty(STDERR_FILENO) == 1, stderr};
     try {
         return cli::RunCli(args, io);
     } catch (const std::exception& e) {

@@ -1,6 +1,7 @@
 // turbex-sim: a simulated ECU behind a TCP bridge on 127.0.0.1, so that the
 // tool can be run and tested without hardware.
 
+#include "foundation/TurbexVersion.h"
 #include "platform/Clock.h"
 #include "sim/RealTimeDriver.h"
 #include "sim/SerialAdapterPty.h"
@@ -27,7 +28,8 @@ void Usage(FILE* out) {
                "\n"
                "Bridge and unit:\n"
                "  --port N               TCP port of the bridge (default 8987; 0 picks a free one)\n"
-               "  --version A.B.C        application version in the status reply (default 1.2.3)\n"
+               "  --app-version A.B.C    application version in the status reply (default 1.2.3);\n"
+               "                         --version A.B.C says the same\n"
                "  --mode N               unit mode in the status reply (default 1; others refuse transfers)\n"
                "  --marker               report the status marker 'A'\n"
                "  --quiet                print nothing but errors\n"
@@ -41,6 +43,7 @@ void Usage(FILE* out) {
                "  --erase-time N         classic protocol, units of 10 ms; 255: silent while erasing\n"
                "  --block-write-delay N  classic protocol, ms after each block\n"
                "  --missing BATCH:MASK   block protocol: lose those blocks of that batch once\n"
+               "  --refuse-erase-from N  refuse the Nth erase and every later one (1 = the first)\n"
                "  --update-resets-parameters   a finished update sets the parameters to their defaults\n"
                "  --update-version A.B.C  the application version after a finished update\n"
                "Run log:\n"
@@ -50,7 +53,9 @@ void Usage(FILE* out) {
                "ECU:\n",
                out);
     std::fputs(sim::SimEcuOptionsHelp().c_str(), out);
-    std::fputs("\n  --help                 this text\n\nRuns until interrupted (Ctrl-C) or terminated.\n", out);
+    std::fputs("\n  --help                 this text\n"
+               "  --version              turbex-sim's own version (without A.B.C after it)\n"
+               "\nRuns until interrupted (Ctrl-C) or terminated.\n", out);
 }
 
 bool ParseNumber(const std::string& text, long low, long high, long* value) {
@@ -72,9 +77,15 @@ int Fail(const std::string& text) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    for (const std::string& a : args) {
-        if (a == "--help" || a == "-h") {
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--help" || args[i] == "-h") {
             Usage(stdout);
+            return 0;
+        }
+        // "--version A.B.C" sets the simulated unit's version; alone, or
+        // before another option, it asks for this program's.
+        if (args[i] == "--version" && (i + 1 == args.size() || args[i + 1].rfind('-', 0) == 0)) {
+            std::printf("turbex-sim (Turbex) %s\n", TurbexVersion());
             return 0;
         }
     }
@@ -106,10 +117,10 @@ int main(int argc, char** argv) {
         if (arg == "--port") {
             if (!number(0, 65535)) return Fail("--port needs a number 0..65535");
             port = n;
-        } else if (arg == "--version") {
+        } else if (arg == "--app-version" || arg == "--version") {
             unsigned a = 0, b = 0, c = 0;
             if (!hasValue || std::sscanf(value.c_str(), "%u.%u.%u", &a, &b, &c) != 3 || a > 30 || b > 255 || c > 255)
-                return Fail("--version needs A.B.C (A 0..30, B and C 0..255)");
+                return Fail(arg + " needs A.B.C (A 0..30, B and C 0..255)");
             ++i;
             identity.major = static_cast<uint8_t>(a);
             identity.minor = static_cast<uint8_t>(b);
@@ -148,6 +159,9 @@ int main(int argc, char** argv) {
             ++i;
             boot.missingBatch = static_cast<int>(batch);
             boot.missingMask = mask;
+        } else if (arg == "--refuse-erase-from") {
+            if (!number(1, 1000000)) return Fail("--refuse-erase-from needs a number from 1");
+            boot.refuseEraseFrom = static_cast<int>(n);
         } else if (arg == "--update-resets-parameters") {
             updateEffect.resetParameters = true;
         } else if (arg == "--update-version") {

@@ -1,6 +1,5 @@
 #include "ui/dialogs/CDialogAltpress.h"
 
-#include "foundation/CTextTable.h"
 #include "ui/IUiServices.h"
 
 #include <QFontMetrics>
@@ -56,6 +55,7 @@ CDialogAltpress::CDialogAltpress(QWidget* parent)
     : CDialogBase(parent)
     , m_table(new QPlainTextEdit(this)) {
     m_table->setReadOnly(true);
+    m_table->setEnabled(false);
     m_table->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     RegisterControl(kTable, m_table);
@@ -86,7 +86,6 @@ const std::string& CDialogAltpress::TableText() {
 }
 
 void CDialogAltpress::OnInitDialog() {
-    setWindowTitle(QString::fromUtf8(CTextTable::Process().GetText(204)));
     // The edit shows lines; the CR LF pairs are the table's own line ends.
     m_table->setPlainText(QString::fromUtf8(kTableText).replace(QStringLiteral("\r\n"), "\n"));
     QTextCursor caret = m_table->textCursor();

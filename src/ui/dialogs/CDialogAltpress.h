@@ -10,10 +10,10 @@ class QPlainTextEdit;
 // in steps of 500 m, which helps fill in the high-altitude pressure
 // thresholds of the settings dialog (kPa). One read-only multi-line edit
 // fills the dialog; each time the dialog is opened it shows the table from
-// its first row, "101.3kPa    0m".
+// its first row, "101.3kPa    0m". The dialog has no title.
 //
-// The edit is read-only but not disabled, so that the table can be scrolled
-// and copied from; the dialog is made tall enough for all 31 rows.
+// The edit is read-only and disabled, as a reference table takes no input;
+// the dialog is made tall enough for all 31 rows, so nothing needs scrolling.
 //
 // Thread safety: user-interface thread only.
 class CDialogAltpress : public CDialogBase {

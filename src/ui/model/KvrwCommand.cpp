@@ -19,6 +19,9 @@ std::string_view NumberStart(std::string_view text) {
     text.remove_prefix(i);
     if (!text.empty() && text[0] == '+') {
         text.remove_prefix(1);
+        if (!text.empty() && text[0] == '-') {
+            return {}; // one sign only: "+-5" is no number
+        }
     }
     return text;
 }

@@ -1,5 +1,6 @@
 #include "ui/model/StatusFormat.h"
 
+#include "engine/CEcuLiveState.h"
 #include "foundation/CTextTable.h"
 #include "foundation/StringPrintf.h"
 
@@ -14,9 +15,9 @@ std::string Text(int32_t number, int32_t language) {
     return CTextTable::GetText(number, language);
 }
 
-// Texts 101..104 ("Stop", "Start", "Run", "Brake") of a four-valued state.
+// "Stop", "Start", "Run", "Brake" of a four-valued state; "" outside.
 std::string RunStateText(int32_t state, int32_t language) {
-    return state >= 0 && state <= 3 ? Text(101 + state, language) : std::string();
+    return Text(CEcuLiveState::RunStateTextNumber(state), language);
 }
 
 void Empty(std::vector<StatusValue>& out, std::initializer_list<int32_t> ids) {
@@ -79,10 +80,11 @@ std::vector<StatusValue> StatusFormat::StarterGroup(const EcuLiveView* live, int
         Empty(out, {kStarterType, kStarterState, kStarterRpm, kStarterTemp});
         return out;
     }
-    const bool working = live->starter_fitted && live->starter_answering;
-    const int32_t type = !live->starter_fitted ? 87 : (!live->starter_answering ? 89 : 90);
-    out.push_back({kStarterType, Text(type, language)});
-    if (working) {
+    out.push_back(
+        {kStarterType,
+         Text(CEcuLiveState::StarterTypeTextNumber(live->starter_fitted, live->starter_answering),
+              language)});
+    if (CEcuLiveState::StarterWorking(live->starter_fitted, live->starter_answering)) {
         out.push_back({kStarterState, RunStateText(live->starter_state, language)});
         out.push_back({kStarterRpm, StringPrintf("%d", live->starter_rpm)});
         out.push_back({kStarterTemp, StringPrintf("%d", live->starter_temperature)});
@@ -108,7 +110,7 @@ std::vector<StatusValue> StatusFormat::AlternatorGroup(const EcuLiveView* live) 
 }
 
 bool StatusFormat::MainPumpReported(const EcuLiveView& live) {
-    return live.main_pump_ecu_kind != 0 || live.main_pump_tcu_kind > 1;
+    return CEcuLiveState::MainPumpReported(live.main_pump_ecu_kind, live.main_pump_tcu_kind);
 }
 
 std::vector<StatusValue> StatusFormat::MainPumpGroup(const EcuLiveView* live, int32_t language) {
@@ -117,10 +119,10 @@ std::vector<StatusValue> StatusFormat::MainPumpGroup(const EcuLiveView* live, in
         Empty(out, {kEcuPump, kTcuPump, kPumpState, kPumpRpm, kPumpTemp});
         return out;
     }
-    static constexpr int32_t kEcuPumpText[4] = {97, 98, 99, 97};  // DC, BLDC, Fault, DC
-    static constexpr int32_t kTcuPumpText[4] = {100, 97, 98, 99}; // Unsupport, DC, BLDC, Fault
-    out.push_back({kEcuPump, Text(kEcuPumpText[live->main_pump_ecu_kind & 3], language)});
-    out.push_back({kTcuPump, Text(kTcuPumpText[live->main_pump_tcu_kind & 3], language)});
+    out.push_back(
+        {kEcuPump, Text(CEcuLiveState::EcuPumpKindTextNumber(live->main_pump_ecu_kind), language)});
+    out.push_back(
+        {kTcuPump, Text(CEcuLiveState::TcuPumpKindTextNumber(live->main_pump_tcu_kind), language)});
     if (MainPumpReported(*live)) {
         out.push_back({kPumpState, RunStateText(live->main_pump_state, language)});
         out.push_back({kPumpRpm, StringPrintf("%d", live->main_pump_rpm)});
@@ -137,16 +139,14 @@ std::vector<StatusValue> StatusFormat::TcuGroup(const EcuLiveView* live, int32_t
         Empty(out, {kTcuVersion, kTcuVoltage, kTcuTemp});
         return out;
     }
-    if (live->tcu_answering) {
-        out.push_back({kTcuVersion,
-                       StringPrintf("TCU:%d.%d.%d",
-                                    live->tcu_version[0],
-                                    live->tcu_version[1],
-                                    live->tcu_version[2])});
+    const int32_t tcuText =
+        CEcuLiveState::TcuStatusTextNumber(live->tcu_fitted, live->tcu_answering);
+    if (tcuText < 0) {
+        out.push_back({kTcuVersion, CEcuLiveState::TcuVersionText(live->tcu_version)});
     } else {
-        out.push_back({kTcuVersion, Text(live->tcu_fitted ? 88 : 87, language)});
+        out.push_back({kTcuVersion, Text(tcuText, language)});
     }
-    if (live->tcu_fitted || live->tcu_answering) {
+    if (CEcuLiveState::TcuPresent(live->tcu_fitted, live->tcu_answering)) {
         out.push_back({kTcuVoltage, StringPrintf("%d", live->tcu_voltage)});
         out.push_back({kTcuTemp, StringPrintf("%d", live->tcu_temperature)});
     } else {
@@ -162,10 +162,10 @@ std::vector<StatusValue> StatusFormat::IgnitionPumpGroup(const EcuLiveView* live
         Empty(out, {kIgnPumpState, kIgnPumpRpm, kIgnPumpTemp});
         return out;
     }
-    static constexpr int32_t kStateText[6] = {87, 88, 101, 102, 103, 104};
     const int32_t state = live->ignition_pump_state;
-    out.push_back({kIgnPumpState, state <= 5 ? Text(kStateText[state], language) : std::string()});
-    if (state >= 2) {
+    out.push_back(
+        {kIgnPumpState, Text(CEcuLiveState::IgnitionPumpStateTextNumber(state), language)});
+    if (CEcuLiveState::IgnitionPumpReported(state)) {
         out.push_back({kIgnPumpRpm, StringPrintf("%d", live->ignition_pump_rpm)});
         out.push_back({kIgnPumpTemp, StringPrintf("%d", live->ignition_pump_temperature)});
     } else {
@@ -218,19 +218,11 @@ StatusFormat::Version(bool bootLoader, int32_t version1, int32_t version2, int32
 }
 
 std::string StatusFormat::DisplayStateText(int32_t displayState, int32_t language) {
-    static constexpr int32_t kTextOfState[21] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11,
-                                                 12, 13, 14, 15, 16, 17, 18, 19, 22, 23};
-    if (displayState < 0 || displayState > 20) {
-        return std::string();
-    }
-    return Text(kTextOfState[displayState], language);
+    return Text(CEcuLiveState::DisplayStateTextNumber(displayState), language);
 }
 
 std::string StatusFormat::ErrorText(int32_t errorCode, int32_t language) {
-    if (errorCode < 0 || errorCode > 19) {
-        return std::string();
-    }
-    return Text(24 + errorCode, language);
+    return Text(CEcuLiveState::ErrorTextNumber(errorCode), language);
 }
 
 bool StatusFormat::ParseInt(const std::string& text, int32_t* value) {

@@ -13,7 +13,9 @@ struct StatusValue {
 };
 
 // The display rules of the main window's status panel, as pure functions of
-// plain values: formats, presence rules and state texts. Texts come from the
+// plain values: formats, presence rules and state texts. The presence rules
+// and text numbers are the live state's (CEcuLiveState), which turbexctl
+// uses too. Texts come from the
 // text table in the language given (0 Chinese, 1 English).
 //
 // Thread safety: pure functions; any thread.
@@ -89,9 +91,10 @@ public:
                                                                   const std::string& minimum,
                                                                   const std::string& idle);
 
-    // The main-pump presence rule: state, RPM and temperature are shown (and
-    // the BLDC pump page is fed) when the ECU pump kind is not 0 or the TCU
-    // pump kind is above 1.
+    // The main-pump presence rule of the live state (CEcuLiveState, shared
+    // with turbexctl): state, RPM and temperature are shown (and the BLDC
+    // pump page is fed) when the ECU pump kind is not 0 or the TCU pump kind
+    // is above 1.
     [[nodiscard]] static bool MainPumpReported(const EcuLiveView& live);
 
     // "APP:V%d.%02d.%02d" (major, minor, patch) or, in boot-loader mode,

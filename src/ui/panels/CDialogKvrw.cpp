@@ -39,8 +39,7 @@ const DialogItem kTemplate[] = {
     {CDialogKvrw::kAverageRpm, Kind::Value, 58, 74, 56, 12, "0"},
     {kStatic + 10, Kind::Unit, 118, 76, 28, 9, "RPM"},
     {kStatic + 11, Kind::Label, 10, 91, 46, 9, "油压:"},
-    {CDialogKvrw::kFuelPressure, Kind::Value, 58, 89, 56, 12, "0.000"},
-    {kStatic + 12, Kind::Unit, 118, 91, 28, 9, "MPa"},
+    {CDialogKvrw::kFuelPressure, Kind::Value, 58, 89, 56, 12, "0.000"}, // MPa; no unit shown
     // main pump
     {kStatic + 13, Kind::Group, 154, 2, 172, 112, "油泵"},
     {kStatic + 14, Kind::Label, 160, 16, 46, 9, "输出电压:"},
@@ -83,7 +82,6 @@ const DialogItem kTemplate[] = {
     {kStatic + 32, Kind::Unit, 568, 35, 20, 9, "Hz"},
     {kStatic + 33, Kind::Label, 476, 53, 46, 9, "测试时间:"},
     {CDialogKvrw::kValveTime, Kind::Edit, 524, 51, 40, 12, "5"},
-    {kStatic + 34, Kind::Unit, 568, 53, 20, 9, "秒"},
     {CDialogKvrw::kTickTest, Kind::Button, 476, 76, 54, 15, kTickCaption},
     {CDialogKvrw::kOpenTest, Kind::Button, 534, 76, 54, 15, kOpenCaption},
     // oxygen valve
@@ -95,7 +93,6 @@ const DialogItem kTemplate[] = {
     // remaining time and the note
     {kStatic + 38, Kind::Label, 160, 124, 46, 9, "剩余时间:"},
     {CDialogKvrw::kRemaining, Kind::Value, 208, 122, 50, 12, ""},
-    {kStatic + 39, Kind::Unit, 262, 124, 20, 9, "秒"},
     {CDialogKvrw::kNote,
      Kind::Note,
      286,
@@ -106,14 +103,25 @@ const DialogItem kTemplate[] = {
      "电磁阀测试频率设置为0，则电磁阀常开。"},
 };
 
-// Set-points, and the measurement fields disabled while a test runs.
+// Set-points, and the measurement fields disabled while a test runs. The
+// line radios stay usable: the lines are only read when a valve test starts.
 constexpr int32_t kLockedWhileRunning[] = {
-    CDialogKvrw::kPumpVoltage,       CDialogKvrw::kPumpPressure,   CDialogKvrw::kPumpTime,
-    CDialogKvrw::kStarterVoltage,    CDialogKvrw::kStarterTime,    CDialogKvrw::kGlowVoltage,
-    CDialogKvrw::kGlowTime,          CDialogKvrw::kFrequency,      CDialogKvrw::kValveTime,
-    CDialogKvrw::kOxygenTime,        CDialogKvrw::kMainLine,       CDialogKvrw::kIgnitionLine,
-    CDialogKvrw::kHighestCurrent,    CDialogKvrw::kAverageCurrent, CDialogKvrw::kRpm,
-    CDialogKvrw::kAverageRpm,        CDialogKvrw::kPumpOffsetOff,  CDialogKvrw::kPumpSupplyOff,
+    CDialogKvrw::kPumpVoltage,
+    CDialogKvrw::kPumpPressure,
+    CDialogKvrw::kPumpTime,
+    CDialogKvrw::kStarterVoltage,
+    CDialogKvrw::kStarterTime,
+    CDialogKvrw::kGlowVoltage,
+    CDialogKvrw::kGlowTime,
+    CDialogKvrw::kFrequency,
+    CDialogKvrw::kValveTime,
+    CDialogKvrw::kOxygenTime,
+    CDialogKvrw::kHighestCurrent,
+    CDialogKvrw::kAverageCurrent,
+    CDialogKvrw::kRpm,
+    CDialogKvrw::kAverageRpm,
+    CDialogKvrw::kPumpOffsetOff,
+    CDialogKvrw::kPumpSupplyOff,
     CDialogKvrw::kPumpClosedLoopOff,
 };
 

@@ -7,6 +7,7 @@
 #include "ui/DialogTemplate.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QFontDatabase>
 #include <QLineEdit>
 #include <QPushButton>
@@ -75,6 +76,26 @@ std::string Number(const std::optional<int32_t>& value) {
     return value ? std::to_string(*value) : std::string("??");
 }
 
+// The bus type list carries a text of its own ("无效") while nothing is
+// selected, so its text is editable in form but read-only; a click into it
+// opens the list as a plain drop-down list does.
+class OpenOnClick : public QObject {
+public:
+    explicit OpenOnClick(QComboBox* list)
+        : QObject(list)
+        , m_list(list) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress && m_list->isEnabled()) {
+            m_list->showPopup();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QComboBox* m_list;
+};
+
 } // namespace
 
 CDialogSimulate::CDialogSimulate(CDeviceECU* ecu, QWidget* parent)
@@ -86,8 +107,11 @@ CDialogSimulate::CDialogSimulate(CDeviceECU* ecu, QWidget* parent)
     (void)list->AddString(QStringLiteral("关闭"), 1);
     (void)list->AddString(QStringLiteral("Futaba(SBUS2)"), 2);
     (void)list->AddString(QStringLiteral("JetI(ExBUS)"), 3);
-    list->setPlaceholderText(QString::fromUtf8(kInvalid));
-    (void)list->SetCurSel(-1);
+    list->setEditable(true);
+    list->setInsertPolicy(QComboBox::NoInsert);
+    list->lineEdit()->setReadOnly(true);
+    list->lineEdit()->installEventFilter(new OpenOnClick(list));
+    ShowInvalid();
     list->setEnabled(false);
     connect(list, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0) {
@@ -177,7 +201,9 @@ void CDialogSimulate::Refresh() {
         }
         return;
     }
-    if (static_cast<uint8_t>(mode) != m_lastMode) {
+    // Compared as numbers: a mode of -1 right after the rebuild mark (255)
+    // is a change.
+    if (int32_t{mode} != int32_t{m_lastMode}) {
         SetMode(mode);
     } else {
         Decode(mode, reply);
@@ -191,7 +217,7 @@ void CDialogSimulate::SetMode(int8_t mode) {
     m_texts.fill("0");
     if (mode <= 0) {
         KillTimer(kReceiverTimer);
-        (void)Control<CComboBoxInt>(kBusType)->SetCurSel(-1); // shows "无效"
+        ShowInvalid();
         EnableControl(kBusType, false);
     }
     // The sliders feed a Futaba bus, the keys a JetiBox; neither fits any
@@ -240,9 +266,15 @@ void CDialogSimulate::RefreshGroundSupport() {
     SetDlgItemText(kGsuLine2, QString::fromStdString(platform::GbkToUtf8(lines[1])));
 }
 
+void CDialogSimulate::ShowInvalid() {
+    auto* list = Control<CComboBoxInt>(kBusType);
+    (void)list->SetCurSel(-1);
+    list->setEditText(QString::fromUtf8(kInvalid));
+}
+
 void CDialogSimulate::Reset() {
     KillTimer(kReceiverTimer);
-    (void)Control<CComboBoxInt>(kBusType)->SetCurSel(-1);
+    ShowInvalid();
     EnableControl(kBusType, false);
     SetMode(0);
     m_lastMode = 255;

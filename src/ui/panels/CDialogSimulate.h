@@ -91,6 +91,8 @@ protected:
 
 private:
     void SetMode(int8_t mode);
+    // No entry selected, the list's text "无效".
+    void ShowInvalid();
     void Decode(int8_t mode, const std::array<uint8_t, 32>& reply);
     void ShowTexts();
     void SendReceiverFrame();

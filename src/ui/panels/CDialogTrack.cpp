@@ -6,6 +6,7 @@
 #include "ui/DialogTemplate.h"
 #include "ui/IUiServices.h"
 #include "ui/panels/CStaticTrack.h"
+#include "ui/panels/PageFileSave.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -60,12 +61,9 @@ constexpr std::array<TrackControl, CDialogTrack::kCaptionCount> kControls{{
 constexpr const char* kNoData = "没有数据！";
 constexpr const char* kSaved = "保存成功";
 
+// "Select File" for engine_log.csv; saving asks before replacing a file.
 FileDialogSpec LogFileDialog(bool promptOverwrite) {
-    FileDialogSpec spec;
-    spec.title = QStringLiteral("Select File");
-    spec.defaultExtension = QStringLiteral(".csv");
-    spec.fileName = QStringLiteral("engine_log.csv");
-    spec.filter = "engine_log (*.csv)|*.csv||";
+    FileDialogSpec spec = CsvFileDialog("engine_log");
     spec.promptOverwrite = promptOverwrite;
     return spec;
 }

@@ -61,6 +61,35 @@ TEST(CCanvasQt, LinesLeaveOutTheirEndPixel) {
     EXPECT_EQ(c.PixelAt(15, 15), kWhite);
 }
 
+TEST(CCanvasQt, StraightLinesInEveryDirectionAndClipped) {
+    // Each line covers its start and stops one pixel short of its end,
+    // whichever way it runs, and only its pixels inside the surface.
+    struct Case {
+        int32_t x0, y0, x1, y1;
+        int expected; // red pixels
+        int32_t firstX, firstY, lastX, lastY;
+    };
+    const Case cases[] = {
+        {9, 5, 2, 5, 7, 9, 5, 3, 5},     // right to left: 9..3
+        {4, 12, 4, 3, 9, 4, 12, 4, 4},   // upwards: 12..4
+        {-5, 2, 4, 2, 4, 0, 2, 3, 2},    // starts left of the surface
+        {15, 3, 25, 3, 5, 15, 3, 19, 3}, // runs off the right edge
+        {7, -3, 7, 30, 20, 7, 0, 7, 19}, // through the whole height
+        {3, 25, 9, 25, 0, 0, 0, 0, 0},   // below the surface
+    };
+    for (const Case& c : cases) {
+        CCanvasQt s(20, 20);
+        s.SelectPen({CanvasPen::kSolid, 1, kRed});
+        s.MoveTo(c.x0, c.y0);
+        s.LineTo(c.x1, c.y1);
+        EXPECT_EQ(CountColour(s, kRed), c.expected) << c.x0 << "," << c.y0;
+        if (c.expected > 0) {
+            EXPECT_EQ(s.PixelAt(c.firstX, c.firstY), kRed) << c.x0 << "," << c.y0;
+            EXPECT_EQ(s.PixelAt(c.lastX, c.lastY), kRed) << c.x0 << "," << c.y0;
+        }
+    }
+}
+
 TEST(CCanvasQt, DottedLinesAlternateThreeOnThreeOff) {
     CCanvasQt c(20, 3);
     c.SelectPen({CanvasPen::kDot, 1, kBlack});

@@ -156,6 +156,19 @@ public:
     sim::TcpBridge bridge;
 };
 
+// A loopback port nothing listens on: bound once, noted, let go.
+inline uint16_t DeadLoopbackPort() {
+    sim::Bus bus;
+    sim::TcpBridge probe(bus, 0);
+    if (!probe.Start()) {
+        ADD_FAILURE() << "bridge: " << probe.GetLastError();
+        return 0;
+    }
+    const uint16_t port = probe.GetPort();
+    probe.Stop();
+    return port;
+}
+
 inline sim::SimEcuConfig ItemConfig() {
     return {};
 }

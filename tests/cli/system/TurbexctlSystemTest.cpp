@@ -500,15 +500,8 @@ INSTANTIATE_TEST_SUITE_P(BothBootProtocols,
 
 TEST(TurbexctlNoUnit, EveryUnitCommandExitsWithThreeAfterTheTimeout) {
     ASSERT_FALSE(CtlPath().empty()) << "TURBEXCTL is not set";
-    // A port nothing listens on: bind one, note it, let it go.
-    sim::Bus bus;
-    uint16_t port = 0;
-    {
-        sim::TcpBridge probe(bus, 0);
-        ASSERT_TRUE(probe.Start());
-        port = probe.GetPort();
-        probe.Stop();
-    }
+    const uint16_t port = DeadLoopbackPort();
+    ASSERT_NE(port, 0);
     const std::string image = TempFile("nounit.bin");
     WriteFile(image, "x");
     for (const std::vector<std::string>& args : {std::vector<std::string>{"status"},

@@ -46,6 +46,8 @@ TEST(KvrwCommand, ParsesLikeTheCLibrary) {
         {"0.05", 0.05, 0},
         {"  12.5V", 12.5, 12},
         {"+3", 3.0, 3},
+        {"+-3", 0.0, 0},
+        {"1,5", 1.0, 1}, // a decimal comma ends the number
         {"-2.5", -2.5, -2},
         {"abc", 0.0, 0},
         {"", 0.0, 0},

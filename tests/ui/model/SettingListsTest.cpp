@@ -128,3 +128,105 @@ TEST(SettingLists, SbusAppliesWithoutAProtocolOrWithOther) {
             << int(c.mask) << " " << c.selected;
     }
 }
+
+TEST(SettingLists, FixedListsHoldEveryEntryInOrder) {
+    using Strings = std::vector<std::string>;
+    const struct {
+        const char* name;
+        ListEntries entries;
+        Strings texts;
+    } cases[] = {
+        {"throttle channel",
+         SettingLists::SbusThrottleChannels(),
+         {"1", "2", "3", "4", "5", "6", "7", "8"}},
+        {"switch channel",
+         SettingLists::SbusSwitchChannels(),
+         {"Invalid",
+          "1",
+          "2",
+          "3",
+          "4",
+          "5",
+          "6",
+          "7",
+          "8",
+          "9",
+          "10",
+          "11",
+          "12",
+          "13",
+          "14",
+          "15",
+          "16"}},
+        {"telemetry mode",
+         SettingLists::SbusTelemetryModes(),
+         {"1/1", "1/2", "2/2", "1/4", "2/4", "3/4", "4/4"}},
+        {"valve supply", SettingLists::ValveSupplies(), {"1", "2"}},
+        {"stop bits", SettingLists::StopBits(), {"1", "1.5", "2"}},
+        {"serial rates",
+         SettingLists::SerialBaudRates(),
+         {"2400",
+          "4800",
+          "9600",
+          "19200",
+          "38400",
+          "57600",
+          "115200",
+          "128000",
+          "230400",
+          "256000",
+          "460800",
+          "921600"}},
+        {"CAN speeds",
+         SettingLists::CanSpeeds(),
+         {"50 kbps",
+          "100 kbps",
+          "125 kbps",
+          "200 kbps",
+          "250 kbps",
+          "400 kbps",
+          "500 kbps",
+          "600 kbps",
+          "666 kbps",
+          "800 kbps",
+          "900 kbps",
+          "1000 kbps"}},
+        {"units, Chinese", SettingLists::TemperatureUnits(0), {"摄氏度", "华氏度"}},
+        {"units, English", SettingLists::TemperatureUnits(1), {"Celsius", "Fahrenheit"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Texts(c.entries), c.texts) << c.name;
+        for (size_t i = 0; i < c.entries.size(); ++i) {
+            EXPECT_EQ(c.entries[i].data, static_cast<int32_t>(i)) << c.name;
+        }
+    }
+    // The conditional lists in full.
+    const Strings currents = Texts(SettingLists::ConditionalList(C::MaxCurrent, true, 30, 1));
+    EXPECT_EQ(currents,
+              (Strings{"Invalid", "1.0A",  "1.5A",  "2.0A",  "2.5A",  "3.0A",  "3.4A",  "3.8A",
+                       "4.3A",    "4.9A",  "5.5A",  "6.2A",  "7.0A",  "8.0A",  "9.0A",  "10.2A",
+                       "11.5A",   "13.0A", "14.7A", "16.6A", "18.8A", "21.2A", "24.0A", "27.0A",
+                       "30.0A",   "35.0A", "39.0A", "44.0A", "50.0A", "56.0A", "64.0A"}));
+    EXPECT_EQ(Texts(SettingLists::ConditionalList(C::HeatingTime, true, 0, 0)),
+              (Strings{"0 秒",
+                       "1 秒",
+                       "2 秒",
+                       "3 秒",
+                       "4 秒",
+                       "5 秒",
+                       "6 秒",
+                       "7 秒",
+                       "8 秒",
+                       "11 秒",
+                       "14 秒",
+                       "17 秒",
+                       "20 秒",
+                       "23 秒",
+                       "26 秒"}));
+    EXPECT_EQ(Texts(SettingLists::ConditionalList(C::PreheatForceTime, true, 0, 1)),
+              (Strings{"0 sec", "1 sec", "2 sec", "3 sec", "5 sec", "8 sec", "12 sec"}));
+    EXPECT_EQ(Texts(SettingLists::ConditionalList(C::IgnitionTemperature, true, 0, 1)),
+              (Strings{"0℃", "3℃", "6℃", "10℃", "15℃", "25℃", "35℃"}));
+    EXPECT_EQ(Texts(SettingLists::ConditionalList(C::PreheatEndTemperature, true, 0, 0)),
+              (Strings{"0℃", "80℃", "100℃", "125℃", "156℃", "195℃", "240℃"}));
+}

@@ -161,6 +161,7 @@ TEST(StatusFormat, TcuVersionOfflineOrUnsupported) {
         {false, false, "Unsupport", false},
         {true, false, "Offline", true},
         {true, true, "TCU:2.10.255", true},
+        {false, true, "TCU:2.10.255", true}, // a TCU that answers is present
     };
     for (const auto& c : cases) {
         EcuLiveView live;

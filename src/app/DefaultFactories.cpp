@@ -11,6 +11,7 @@
 #include "ui/panels/CDialogPump.h"
 #include "ui/panels/CDialogRpmTemp.h"
 #include "ui/panels/CDialogSimulate.h"
+#include "ui/panels/CDialogTrack.h"
 
 CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
     CTurbexDlg::PageDialogFactories factories;
@@ -21,7 +22,7 @@ CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
         case CTurbexDlg::kPanelCurrentState:
             return new CDialogCurrentState(parent);
         case CTurbexDlg::kPanelTrack:
-            return nullptr;
+            return new CDialogTrack(ecu, parent);
         case CTurbexDlg::kPanelRpmTemp:
             return new CDialogRpmTemp(parent);
         case CTurbexDlg::kPanelPump:

@@ -14,6 +14,8 @@
 #include "ui/panels/CDialogPump.h"
 #include "ui/panels/CDialogRpmTemp.h"
 #include "ui/panels/CDialogSimulate.h"
+#include "ui/panels/CDialogTrack.h"
+#include "ui/panels/CStaticTrack.h"
 
 #include "ui/dialogs/CDialogSetting.h"
 #include <QLineEdit>
@@ -144,6 +146,24 @@ std::vector<ScreenshotShot> ScreenshotShots() {
     shots.push_back({"main", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
                          window.OnTabChange(CTurbexDlg::kPanelCurrentState);
                          done(window.grab());
+                     }});
+    // The history page once the simulator's stored log is downloaded, with the
+    // cursor box over the chart's left third.
+    shots.push_back({"history", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
+                         ShootPage<CDialogTrack>(
+                             window,
+                             CTurbexDlg::kPanelTrack,
+                             30000,
+                             [](CDialogTrack& page, int) {
+                                 if (page.Chart().loading() != 0 || page.RecordCount() == 0) {
+                                     return false;
+                                 }
+                                 const QRect chart = page.ChartHost()->geometry();
+                                 page.OnChartMouseMove(QPoint(chart.left() + chart.width() / 3,
+                                                              chart.top() + chart.height() / 2));
+                                 return true;
+                             },
+                             done);
                      }});
     // The RPM-vs-EGT page once a running engine has stopped adding bins (it
     // fills them while its RPM changes, so a steady engine shows one point);

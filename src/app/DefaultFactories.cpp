@@ -12,6 +12,7 @@
 #include "ui/panels/CDialogRpmTemp.h"
 #include "ui/panels/CDialogSimulate.h"
 #include "ui/panels/CDialogTrack.h"
+#include "update/CUnitArchive.h"
 
 CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
     CTurbexDlg::PageDialogFactories factories;
@@ -51,8 +52,8 @@ CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
             return nullptr;
         }
     };
-    factories.firmware = [](QWidget* parent, CDeviceBase& device) {
-        return std::make_unique<CDialogUpdateFw>(device, parent);
+    factories.firmware = [&ecu](QWidget* parent, CDeviceBase& device) {
+        return std::make_unique<CDialogUpdateFw>(device, parent, &ecu, CUnitArchive::DefaultRoot());
     };
     return factories;
 }

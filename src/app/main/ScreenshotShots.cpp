@@ -144,6 +144,8 @@ std::vector<ScreenshotShot> ScreenshotShots() {
     std::vector<ScreenshotShot> shots;
     // The main window as it opens: the status panel and the first page.
     shots.push_back({"main", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
+                         (void)window.Tab()->SetCurSel(CTurbexDlg::kPanelCurrentState);
+                         (void)window.Tab()->SetCurSel(CTurbexDlg::kPanelCurrentState);
                          window.OnTabChange(CTurbexDlg::kPanelCurrentState);
                          done(window.grab());
                      }});
@@ -321,6 +323,7 @@ std::vector<ScreenshotShot> ScreenshotShots() {
     // once the chart holds 20 s of samples; taken as it is after 150 s.
     shots.push_back(
         {"real_state", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
+             (void)window.Tab()->SetCurSel(CTurbexDlg::kPanelCurrentState);
              window.OnTabChange(CTurbexDlg::kPanelCurrentState);
              auto* page =
                  dynamic_cast<CDialogCurrentState*>(window.Panel(CTurbexDlg::kPanelCurrentState));

@@ -150,14 +150,16 @@ std::vector<ScreenshotShot> ScreenshotShots() {
                          done(window.grab());
                      }});
     // The history page once the simulator's stored log is downloaded, with the
-    // cursor box over the chart's left third.
+    // cursor box over the chart's left third. A running engine (turbex-sim
+    // --demo) hands out its stored log only at its next rest, so a few
+    // records recorded meanwhile are not yet the picture.
     shots.push_back({"history", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
                          ShootPage<CDialogTrack>(
                              window,
                              CTurbexDlg::kPanelTrack,
-                             30000,
+                             120000,
                              [](CDialogTrack& page, int) {
-                                 if (page.Chart().loading() != 0 || page.RecordCount() == 0) {
+                                 if (page.Chart().loading() != 0 || page.RecordCount() < 100) {
                                      return false;
                                  }
                                  const QRect chart = page.ChartHost()->geometry();
@@ -167,6 +169,26 @@ std::vector<ScreenshotShot> ScreenshotShots() {
                              },
                              done);
                      }});
+    // The "Real State" page with the engine running up (turbex-sim --demo):
+    // once the chart holds 20 s of samples; taken as it is after 150 s.
+    shots.push_back(
+        {"real_state", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
+             (void)window.Tab()->SetCurSel(CTurbexDlg::kPanelCurrentState);
+             window.OnTabChange(CTurbexDlg::kPanelCurrentState);
+             auto* page =
+                 dynamic_cast<CDialogCurrentState*>(window.Panel(CTurbexDlg::kPanelCurrentState));
+             if (page == nullptr) {
+                 done(QPixmap());
+                 return;
+             }
+             const auto running = [page] {
+                 constexpr uint8_t kRunning = 5;
+                 CLiveSample newest;
+                 return page->Graph().Count() >= 200 && page->Graph().Newest(&newest) &&
+                        newest.state == kRunning && newest.rpm >= 60000;
+             };
+             WhenReady(&window, running, 150000, [&window, done](bool) { done(window.grab()); });
+         }});
     // The RPM-vs-EGT page once a running engine has stopped adding bins (it
     // fills them while its RPM changes, so a steady engine shows one point);
     // an engine at rest adds none: then the empty chart.
@@ -319,25 +341,5 @@ std::vector<ScreenshotShot> ScreenshotShots() {
                              dialog.OnAltitude();
                          });
                      }});
-    // The "Real State" page with the engine running up (turbex-sim --demo):
-    // once the chart holds 20 s of samples; taken as it is after 150 s.
-    shots.push_back(
-        {"real_state", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
-             (void)window.Tab()->SetCurSel(CTurbexDlg::kPanelCurrentState);
-             window.OnTabChange(CTurbexDlg::kPanelCurrentState);
-             auto* page =
-                 dynamic_cast<CDialogCurrentState*>(window.Panel(CTurbexDlg::kPanelCurrentState));
-             if (page == nullptr) {
-                 done(QPixmap());
-                 return;
-             }
-             const auto running = [page] {
-                 constexpr uint8_t kRunning = 5;
-                 CLiveSample newest;
-                 return page->Graph().Count() >= 200 && page->Graph().Newest(&newest) &&
-                        newest.state == kRunning && newest.rpm >= 60000;
-             };
-             WhenReady(&window, running, 150000, [&window, done](bool) { done(window.grab()); });
-         }});
     return shots;
 }

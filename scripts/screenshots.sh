@@ -3,14 +3,14 @@
 # its shots of the window against turbex-sim (on a free port, radio switch
 # on, 600 stored run-log records, the demo engine that starts and runs by
 # itself) on the offscreen platform, and the ones the README shows are
-# copied: the main window in English and in Chinese, the history chart, the
+# copied: the main window in Chinese, the history chart, the
 # "Real State" page with the engine running and the settings dialog in
 # English.
 #   scripts/screenshots.sh      exits 1 and names them when shots are missing
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-needed=(turbex_main_en turbex_main_zh turbex_history_en turbex_real_state_en turbex_settings_en)
+needed=(turbex_main_zh turbex_history_en turbex_real_state_en turbex_settings_en)
 
 scripts/setup.sh
 cmake --preset default

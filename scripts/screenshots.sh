@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Regenerates the README's pictures in docs/images/: turbex-screenshot takes
 # its shots of the window against turbex-sim (on a free port, radio switch
-# on, 600 stored run-log records) on the offscreen platform, and the ones the
-# README shows are copied: the main window in English and in Chinese, the
-# history chart ("track") and the settings dialog ("settings") in English.
+# on, 600 stored run-log records, the demo engine that starts and runs by
+# itself) on the offscreen platform, and the ones the README shows are
+# copied: the main window in Chinese, the history chart, the
+# "Real State" page with the engine running and the settings dialog in
+# English.
 #   scripts/screenshots.sh      exits 1 and names them when shots are missing
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-needed=(turbex_main_en turbex_main_zh turbex_track_en turbex_settings_en)
+needed=(turbex_main_zh turbex_history_en turbex_real_state_en turbex_settings_en)
 
 scripts/setup.sh
 cmake --preset default
@@ -17,7 +19,7 @@ cmake --build --preset default -j "$(nproc)" --target turbex-sim turbex-screensh
 bin=build/default/src
 work=$(mktemp -d)
 mkdir -m 700 "$work/runtime"
-"$bin/sim/turbex-sim" --port 0 --switch-on --log-prefill 600 >"$work/sim.log" &
+"$bin/sim/turbex-sim" --port 0 --switch-on --log-prefill 600 --demo --radio jeti >"$work/sim.log" &
 sim=$!
 trap 'kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null || true; rm -rf "$work"' EXIT
 port=""

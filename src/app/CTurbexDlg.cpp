@@ -589,6 +589,9 @@ void CTurbexDlg::OnParameters() {
     if (m_settings) {
         m_settings->ShowValues();
     }
+    if (m_firmware) {
+        m_firmware->ParametersRead();
+    }
     int32_t maxEgt = 0;
     int32_t idleRpm = 0;
     int32_t maxRpm = 0;

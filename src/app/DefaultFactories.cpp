@@ -11,6 +11,8 @@
 #include "ui/panels/CDialogPump.h"
 #include "ui/panels/CDialogRpmTemp.h"
 #include "ui/panels/CDialogSimulate.h"
+#include "ui/panels/CDialogTrack.h"
+#include "update/CUnitArchive.h"
 
 CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
     CTurbexDlg::PageDialogFactories factories;
@@ -21,7 +23,7 @@ CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
         case CTurbexDlg::kPanelCurrentState:
             return new CDialogCurrentState(parent);
         case CTurbexDlg::kPanelTrack:
-            return nullptr;
+            return new CDialogTrack(ecu, parent);
         case CTurbexDlg::kPanelRpmTemp:
             return new CDialogRpmTemp(parent);
         case CTurbexDlg::kPanelPump:
@@ -50,8 +52,8 @@ CTurbexDlg::PageDialogFactories DefaultFactories(CDeviceECU& ecu) {
             return nullptr;
         }
     };
-    factories.firmware = [](QWidget* parent, CDeviceBase& device) {
-        return std::make_unique<CDialogUpdateFw>(device, parent);
+    factories.firmware = [&ecu](QWidget* parent, CDeviceBase& device) {
+        return std::make_unique<CDialogUpdateFw>(device, parent, &ecu, CUnitArchive::DefaultRoot());
     };
     return factories;
 }

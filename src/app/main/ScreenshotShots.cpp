@@ -14,6 +14,8 @@
 #include "ui/panels/CDialogPump.h"
 #include "ui/panels/CDialogRpmTemp.h"
 #include "ui/panels/CDialogSimulate.h"
+#include "ui/panels/CDialogTrack.h"
+#include "ui/panels/CStaticTrack.h"
 
 #include "ui/dialogs/CDialogSetting.h"
 #include <QLineEdit>
@@ -142,9 +144,51 @@ std::vector<ScreenshotShot> ScreenshotShots() {
     std::vector<ScreenshotShot> shots;
     // The main window as it opens: the status panel and the first page.
     shots.push_back({"main", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
+                         (void)window.Tab()->SetCurSel(CTurbexDlg::kPanelCurrentState);
+                         (void)window.Tab()->SetCurSel(CTurbexDlg::kPanelCurrentState);
                          window.OnTabChange(CTurbexDlg::kPanelCurrentState);
                          done(window.grab());
                      }});
+    // The history page once the simulator's stored log is downloaded, with the
+    // cursor box over the chart's left third. A running engine (turbex-sim
+    // --demo) hands out its stored log only at its next rest, so a few
+    // records recorded meanwhile are not yet the picture.
+    shots.push_back({"history", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
+                         ShootPage<CDialogTrack>(
+                             window,
+                             CTurbexDlg::kPanelTrack,
+                             120000,
+                             [](CDialogTrack& page, int) {
+                                 if (page.Chart().loading() != 0 || page.RecordCount() < 100) {
+                                     return false;
+                                 }
+                                 const QRect chart = page.ChartHost()->geometry();
+                                 page.OnChartMouseMove(QPoint(chart.left() + chart.width() / 3,
+                                                              chart.top() + chart.height() / 2));
+                                 return true;
+                             },
+                             done);
+                     }});
+    // The "Real State" page with the engine running up (turbex-sim --demo):
+    // once the chart holds 20 s of samples; taken as it is after 150 s.
+    shots.push_back(
+        {"real_state", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
+             (void)window.Tab()->SetCurSel(CTurbexDlg::kPanelCurrentState);
+             window.OnTabChange(CTurbexDlg::kPanelCurrentState);
+             auto* page =
+                 dynamic_cast<CDialogCurrentState*>(window.Panel(CTurbexDlg::kPanelCurrentState));
+             if (page == nullptr) {
+                 done(QPixmap());
+                 return;
+             }
+             const auto running = [page] {
+                 constexpr uint8_t kRunning = 5;
+                 CLiveSample newest;
+                 return page->Graph().Count() >= 200 && page->Graph().Newest(&newest) &&
+                        newest.state == kRunning && newest.rpm >= 60000;
+             };
+             WhenReady(&window, running, 150000, [&window, done](bool) { done(window.grab()); });
+         }});
     // The RPM-vs-EGT page once a running engine has stopped adding bins (it
     // fills them while its RPM changes, so a steady engine shows one point);
     // an engine at rest adds none: then the empty chart.
@@ -297,24 +341,5 @@ std::vector<ScreenshotShot> ScreenshotShots() {
                              dialog.OnAltitude();
                          });
                      }});
-    // The "Real State" page with the engine running up (turbex-sim --demo):
-    // once the chart holds 20 s of samples; taken as it is after 150 s.
-    shots.push_back(
-        {"real_state", [](CTurbexDlg& window, std::function<void(const QPixmap&)> done) {
-             window.OnTabChange(CTurbexDlg::kPanelCurrentState);
-             auto* page =
-                 dynamic_cast<CDialogCurrentState*>(window.Panel(CTurbexDlg::kPanelCurrentState));
-             if (page == nullptr) {
-                 done(QPixmap());
-                 return;
-             }
-             const auto running = [page] {
-                 constexpr uint8_t kRunning = 5;
-                 CLiveSample newest;
-                 return page->Graph().Count() >= 200 && page->Graph().Newest(&newest) &&
-                        newest.state == kRunning && newest.rpm >= 60000;
-             };
-             WhenReady(&window, running, 150000, [&window, done](bool) { done(window.grab()); });
-         }});
     return shots;
 }

@@ -53,7 +53,7 @@ CCanvasQt::CCanvasQt(int32_t width, int32_t height)
     m_qfont = ToQFont(m_font);
 }
 
-QPainter& CCanvasQt::ActivePainter() {
+QPainter& CCanvasQt::Painter() {
     if (!m_painter.isActive()) {
         m_painter.begin(&m_image);
         m_painter.setRenderHint(QPainter::Antialiasing, false);
@@ -62,30 +62,7 @@ QPainter& CCanvasQt::ActivePainter() {
     return m_painter;
 }
 
-QPainter& CCanvasQt::Painter() {
-    StrokePolyline();
-    return ActivePainter();
-}
-
-void CCanvasQt::StrokePolyline() const {
-    if (m_polyline.size() < 2) {
-        m_polyline.clear();
-        return;
-    }
-    // Stroking what was already drawn changes nothing a user of the canvas
-    // can tell apart, so the readers (const) may do it too.
-    QPainter& painter = const_cast<CCanvasQt*>(this)->ActivePainter();
-    QPen pen(ToQColor(m_pen.color));
-    pen.setWidth(m_pen.width);
-    pen.setCapStyle(Qt::RoundCap);
-    pen.setJoinStyle(Qt::RoundJoin);
-    painter.setPen(pen);
-    painter.drawPolyline(m_polyline);
-    m_polyline.clear();
-}
-
 void CCanvasQt::EndPainter() const {
-    StrokePolyline();
     if (m_painter.isActive()) {
         m_painter.end();
     }
@@ -116,9 +93,6 @@ QFont CCanvasQt::ToQFont(const CanvasFont& font) {
 }
 
 CanvasPen CCanvasQt::SelectPen(const CanvasPen& pen) {
-    if (!(pen == m_pen)) {
-        StrokePolyline(); // in the pen it was drawn with
-    }
     return std::exchange(m_pen, pen);
 }
 
@@ -130,7 +104,6 @@ CanvasFont CCanvasQt::SelectFont(const CanvasFont& font) {
 }
 
 void CCanvasQt::MoveTo(int32_t x, int32_t y) {
-    StrokePolyline();
     m_x = x;
     m_y = y;
 }
@@ -139,18 +112,118 @@ void CCanvasQt::LineTo(int32_t x, int32_t y) {
     if (m_pen.width <= 1 || m_pen.style == CanvasPen::kDot) {
         PlotLine1(m_x, m_y, x, y);
     } else {
-        // Wide pens: round ends and joins, centred on the ideal line; the end
-        // point is covered as a raster context's geometric pen covers it.
-        // Consecutive lines of one pen are stroked as one polyline (the same
-        // pixels as line by line, at a fraction of the cost) once anything
-        // else is drawn, the pen changes or the pixels are read.
-        if (m_polyline.isEmpty()) {
-            m_polyline << QPoint(m_x, m_y);
-        }
-        m_polyline << QPoint(x, y);
+        PlotWideLine(m_x, m_y, x, y);
     }
     m_x = x;
     m_y = y;
+}
+
+void CCanvasQt::PlotWideLine(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+    // A wide pen has round ends and joins and is centred on the ideal line,
+    // covering its end point as a raster context's geometric pen does. It is
+    // drawn here rather than by QPainter's stroker, which costs some twenty
+    // times more (a chart draws thousands of such segments a frame): a disc
+    // of the pen's width at both ends, and between them a run of the pen's
+    // width across the line's minor axis at every pixel of the centre line.
+    const int32_t w = m_pen.width;
+    const int32_t lo = -(w / 2);
+    const int32_t hi = (w - 1) / 2;
+    const int32_t width = m_image.width();
+    const int32_t height = m_image.height();
+    // Entirely beyond one edge of the surface: nothing to draw.
+    if ((x0 + hi < 0 && x1 + hi < 0) || (y0 + hi < 0 && y1 + hi < 0) ||
+        (x0 + lo >= width && x1 + lo >= width) || (y0 + lo >= height && y1 + lo >= height)) {
+        return;
+    }
+    EndPainter();
+    const QRgb rgb = ToQRgb(m_pen.color);
+    uchar* bits = m_image.bits();
+    const qsizetype stride = m_image.bytesPerLine();
+    const auto row = [&](int32_t y, int32_t left, int32_t right) { // right inclusive
+        if (y < 0 || y >= height) {
+            return;
+        }
+        left = std::max(left, 0);
+        right = std::min(right, width - 1);
+        if (left <= right) {
+            QRgb* line = reinterpret_cast<QRgb*>(bits + y * stride);
+            std::fill(line + left, line + right + 1, rgb);
+        }
+    };
+    // The disc: per row of the pen's square, the columns within its radius
+    // of the square's centre (for widths up to 3 the whole square).
+    const double centre = (lo + hi) / 2.0;
+    const double radius2 = w * w / 4.0;
+    const auto disc = [&](int32_t cx, int32_t cy) {
+        for (int32_t dy = lo; dy <= hi; ++dy) {
+            const double ry = dy - centre;
+            int32_t a = lo;
+            while (a <= hi && (a - centre) * (a - centre) + ry * ry > radius2) {
+                ++a;
+            }
+            row(cy + dy, cx + a, cx + (lo + hi - a));
+        }
+    };
+    disc(x0, y0);
+    disc(x1, y1);
+
+    // The centre line, stepped along its major axis (Bresenham); at each step
+    // a run of the pen's width across the minor axis.
+    // 64-bit steps: a corrupt log may put a point anywhere in 32 bits.
+    const int64_t adx = std::abs(int64_t{x1} - x0);
+    const int64_t ady = std::abs(int64_t{y1} - y0);
+    const int32_t sx = x0 < x1 ? 1 : -1;
+    const int32_t sy = y0 < y1 ? 1 : -1;
+    if (ady > adx) {
+        int64_t err = ady / 2;
+        int32_t x = x0;
+        // Rows are further apart than a memory page, so the processor does
+        // not fetch the next ones on its own: ask for them a few rows ahead.
+        constexpr int32_t kAhead = 8;
+        for (int32_t y = y0;; y += sy) {
+            if (y >= 0 && y < height) {
+                const int32_t left = std::max(x + lo, 0);
+                const int32_t right = std::min(x + hi, width - 1);
+                QRgb* line = reinterpret_cast<QRgb*>(bits + y * stride);
+                const int32_t ahead = y + sy * kAhead;
+                if (ahead >= 0 && ahead < height && left <= right) {
+                    __builtin_prefetch(bits + ahead * stride + left * 4, 1);
+                }
+                for (int32_t i = left; i <= right; ++i) {
+                    line[i] = rgb;
+                }
+            }
+            if (y == y1 || (sy > 0 ? y >= height : y < 0)) {
+                break; // done, or gone past the surface for good
+            }
+            err -= adx;
+            if (err < 0) {
+                x += sx;
+                err += ady;
+            }
+        }
+    } else {
+        int64_t err = adx / 2;
+        int32_t y = y0;
+        for (int32_t x = x0;; x += sx) {
+            if (x >= 0 && x < width) {
+                const int32_t top = std::max(y + lo, 0);
+                const int32_t bottom = std::min(y + hi, height - 1);
+                uchar* at = bits + top * stride + x * static_cast<qsizetype>(sizeof(QRgb));
+                for (int32_t k = top; k <= bottom; ++k, at += stride) {
+                    *reinterpret_cast<QRgb*>(at) = rgb;
+                }
+            }
+            if (x == x1 || (sx > 0 ? x >= width : x < 0)) {
+                break;
+            }
+            err -= ady;
+            if (err < 0) {
+                y += sy;
+                err += adx;
+            }
+        }
+    }
 }
 
 void CCanvasQt::PlotLine1(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
@@ -193,11 +266,11 @@ void CCanvasQt::PlotLine1(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
         }
         return;
     }
-    const int32_t dx = std::abs(x1 - x0);
-    const int32_t dy = -std::abs(y1 - y0);
+    const int64_t dx = std::abs(int64_t{x1} - x0);
+    const int64_t dy = -std::abs(int64_t{y1} - y0);
     const int32_t sx = x0 < x1 ? 1 : -1;
     const int32_t sy = y0 < y1 ? 1 : -1;
-    int32_t err = dx + dy;
+    int64_t err = dx + dy;
     int32_t x = x0;
     int32_t y = y0;
     int32_t step = 0;
@@ -206,8 +279,11 @@ void CCanvasQt::PlotLine1(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
         if (x >= 0 && y >= 0 && x < w && y < h && (lit || !m_transparent)) {
             row(y)[x] = lit ? on : gap;
         }
-        ++step;
-        const int32_t e2 = 2 * err;
+        if ((sx > 0 ? x >= w : x < 0) || (sy > 0 ? y >= h : y < 0)) {
+            break; // gone past the surface for good
+        }
+        step = (step + 1) % (2 * kDotRun);
+        const int64_t e2 = 2 * err;
         if (e2 >= dy) {
             err += dy;
             x += sx;
@@ -258,7 +334,6 @@ void CCanvasQt::FillRect(
         return;
     }
     EndPainter();
-    const QRgb rgb = ToQRgb(color);
     if (left == 0 && top == 0 && right == m_image.width() && bottom == m_image.height() &&
         !m_image.isDetached()) {
         // The whole picture is painted over while a host still shows the
@@ -268,6 +343,7 @@ void CCanvasQt::FillRect(
     }
     // The first row pixel by pixel, the others copied from it (a block copy
     // is much faster than a loop of stores).
+    const QRgb rgb = ToQRgb(color);
     uchar* bits = m_image.bits();
     const qsizetype stride = m_image.bytesPerLine();
     QRgb* first = reinterpret_cast<QRgb*>(bits + top * stride) + left;
@@ -291,7 +367,6 @@ void CCanvasQt::TextOut(int32_t x, int32_t y, std::string_view text) {
         return;
     }
     const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    const QFontMetrics metrics(m_qfont);
     if (!m_transparent) {
         const CanvasSize extent = TextExtent(text);
         FillRect(x, y, x + extent.width, y + extent.height, kWhite);
@@ -299,7 +374,18 @@ void CCanvasQt::TextOut(int32_t x, int32_t y, std::string_view text) {
     QPainter& painter = Painter();
     painter.setFont(m_qfont);
     painter.setPen(ToQColor(m_textColor));
-    painter.drawText(x, y + metrics.ascent(), s);
+    // A chart draws the same labels at every redraw: their layout is kept
+    // (the same pixels as laying the text out again, without shaping it).
+    const QString key = m_qfont.key() + QChar(0) + s;
+    QStaticText* laidOut = m_texts.object(key);
+    if (laidOut == nullptr) {
+        laidOut = new QStaticText(s);
+        laidOut->setTextFormat(Qt::PlainText);
+        laidOut->setPerformanceHint(QStaticText::AggressiveCaching);
+        laidOut->prepare(QTransform(), m_qfont);
+        m_texts.insert(key, laidOut);
+    }
+    painter.drawStaticText(QPointF(x, y), *laidOut);
 }
 
 CanvasSize CCanvasQt::TextExtent(std::string_view text) const {

@@ -2,17 +2,19 @@
 
 #include "charts/ICanvas.h"
 
+#include <QCache>
 #include <QFont>
 #include <QImage>
 #include <QPainter>
-#include <QPolygon>
+#include <QStaticText>
 
 // The canvas on a QImage (32-bit RGB), drawn with QPainter with antialiasing
-// off. One-pixel lines are stepped by this class itself (Bresenham, end pixel
-// left out, dotted pens one pixel on and one off), so that they land on
-// exactly the pixels the raster semantics of ICanvas name; wider lines
-// (stroked together while one pen draws a polyline), text and blending go
-// through QPainter.
+// off. Lines are stepped by this class itself (Bresenham): one-pixel lines
+// leave out the end pixel (dotted pens three pixels on and three off), so
+// that they land on exactly the pixels the raster semantics of ICanvas name;
+// wider lines have round ends and cover both end points. Text (its layout
+// kept for the next time the same text is drawn in the same font) and wide
+// rectangles go through QPainter; fills and blending are done here.
 //
 // The surface reports 96 dots per inch whatever the screen, so that fonts
 // made from a point size have the same pixel size everywhere.
@@ -67,22 +69,21 @@ public:
 
 private:
     void PlotLine1(int32_t x0, int32_t y0, int32_t x1, int32_t y1);
+    void PlotWideLine(int32_t x0, int32_t y0, int32_t x1, int32_t y1);
     // One painter stays open across QPainter operations (opening one per
     // line would cost more than the line); it is closed before this class
-    // touches the pixels itself. Painter() strokes the pending polyline
-    // first, ActivePainter() does not.
+    // touches the pixels itself.
     QPainter& Painter();
-    QPainter& ActivePainter();
     void EndPainter() const;
-    // Strokes the wide-pen lines drawn since the last stroke, in m_pen.
-    void StrokePolyline() const;
 
     QImage m_image;
     mutable QPainter m_painter;
-    mutable QPolygon m_polyline; // wide-pen lines not yet stroked
     CanvasPen m_pen;
     CanvasFont m_font;
     QFont m_qfont;
+    // Texts laid out for drawing, by font and text (the most recent ones).
+    static constexpr int kLaidOutTexts = 1024;
+    QCache<QString, QStaticText> m_texts{kLaidOutTexts};
     int32_t m_x = 0;
     int32_t m_y = 0;
     CanvasColor m_textColor = 0;

@@ -16,4 +16,7 @@ public:
     virtual void ShowProgress(int32_t percent) = 0;
     // The transfer ended.
     virtual void Finished(bool success) = 0;
+    // A parameter block was read (302); a dialog that keeps the parameters
+    // across an update compares them here.
+    virtual void ParametersRead() {}
 };

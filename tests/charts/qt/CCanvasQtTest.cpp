@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <iterator>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -175,6 +180,39 @@ TEST(CCanvasQt, TextIsNotAntialiased) {
     EXPECT_EQ(other, 0);
 }
 
+// Texts are laid out once and kept: the same text again is drawn in the
+// font and colour of the moment, the same pixels as the first time.
+TEST(CCanvasQt, ATextDrawnAgainTakesTheFontAndColourOfTheMoment) {
+    CCanvasQt c(300, 60);
+    c.SetTransparentText(true);
+    const CanvasFont small{"Arial", 15, 400, true};
+    const CanvasFont large{"Arial", 30, 700, true};
+    const auto mask = [&c](int32_t x0, CanvasColor colour) {
+        std::string m;
+        for (int32_t y = 0; y < 30; ++y) {
+            for (int32_t x = x0; x < x0 + 60; ++x) {
+                m += c.PixelAt(x, y) == colour ? '#' : '.';
+            }
+        }
+        return m;
+    };
+    c.SelectFont(small);
+    c.SetTextColor(kRed);
+    c.TextOut(0, 0, "Wag 8");
+    c.SelectFont(large);
+    c.SetTextColor(Rgb(0, 0, 255));
+    c.TextOut(80, 0, "Wag 8");
+    c.SelectFont(small);
+    c.SetTextColor(kBlack);
+    c.TextOut(200, 0, "Wag 8");
+    const std::string first = mask(0, kRed);
+    EXPECT_EQ(mask(200, kBlack), first);
+    EXPECT_GT(std::count(first.begin(), first.end(), '#'), 20);
+    const std::string big = mask(80, Rgb(0, 0, 255));
+    EXPECT_GT(std::count(big.begin(), big.end(), '#'),
+              2 * std::count(first.begin(), first.end(), '#'));
+}
+
 TEST(CCanvasQt, AlphaBlendMixesWithTheConstantAlpha) {
     CCanvasQt c(10, 10);
     c.FillRect(0, 0, 10, 10, Rgb(0, 0, 0));
@@ -203,8 +241,160 @@ TEST(CCanvasQt, WideLinesCoverTheirMiddle) {
     EXPECT_EQ(c.PixelAt(0, 0), kBlack);
 }
 
-// A run of wide lines is stroked in one go: the same pixels as each line on
-// its own, and in order with what is drawn before and after it.
+// Wide lines are stepped by the canvas: centred on the ideal line, round at
+// both ends (which are covered), without gaps or stray pixels, whatever the
+// direction.
+TEST(CCanvasQt, WideLinesFollowTheIdealLineInEveryDirection) {
+    struct Case {
+        int32_t width, x0, y0, x1, y1;
+    };
+    const Case cases[] = {
+        {2, 5, 20, 34, 20},  // horizontal
+        {3, 20, 3, 20, 36},  // vertical
+        {3, 4, 4, 36, 13},   // shallow
+        {3, 30, 2, 24, 37},  // steep, leftwards
+        {4, 6, 34, 33, 7},   // diagonal, upwards
+        {3, 18, 18, 18, 18}, // a point: one disc
+    };
+    for (const Case& k : cases) {
+        CCanvasQt c(40, 40);
+        c.SelectPen({CanvasPen::kSolid, k.width, kRed});
+        c.MoveTo(k.x0, k.y0);
+        c.LineTo(k.x1, k.y1);
+        // Distance of a pixel centre from the segment.
+        const auto distance = [&](int32_t px, int32_t py) {
+            const double vx = k.x1 - k.x0, vy = k.y1 - k.y0;
+            const double len2 = vx * vx + vy * vy;
+            double t = len2 > 0 ? ((px - k.x0) * vx + (py - k.y0) * vy) / len2 : 0.0;
+            t = std::clamp(t, 0.0, 1.0);
+            const double ex = k.x0 + t * vx - px, ey = k.y0 + t * vy - py;
+            return std::sqrt(ex * ex + ey * ey);
+        };
+        for (int32_t y = 0; y < 40; ++y) {
+            for (int32_t x = 0; x < 40; ++x) {
+                const bool red = c.PixelAt(x, y) == kRed;
+                const double d = distance(x, y);
+                if (d <= 0.5) {
+                    EXPECT_TRUE(red) << "gap at " << x << "," << y << " width " << k.width;
+                }
+                if (d > k.width / 2.0 + 0.75) {
+                    EXPECT_FALSE(red) << "stray at " << x << "," << y << " width " << k.width;
+                }
+            }
+        }
+        EXPECT_EQ(c.PixelAt(k.x0, k.y0), kRed);
+        EXPECT_EQ(c.PixelAt(k.x1, k.y1), kRed); // a wide pen covers its end point
+    }
+}
+
+// Steep wide lines over many rows, some starting off the surface: every row
+// of the surface they cross has exactly their Bresenham run, later lines
+// cover earlier ones where they cross, and nothing lands off the run.
+TEST(CCanvasQt, WideLinesAcrossManyRowsKeepEveryRowOfTheirCentreLine) {
+    struct Case {
+        int32_t x0, y0, x1, y1;
+    };
+    const Case cases[] = {
+        {5, -37, 52, 611},  // down, starting above the surface
+        {60, 640, 9, -3},   // up, starting below it
+        {30, 100, 37, 450}, // nearly vertical
+        {2, 598, 61, 2},
+    };
+    CCanvasQt c(64, 600);
+    const CanvasColor colours[] = {kRed, Rgb(0, 0, 255), Rgb(0, 160, 0), kBlack};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        c.SelectPen({CanvasPen::kSolid, 3, colours[i]});
+        c.MoveTo(cases[i].x0, cases[i].y0);
+        c.LineTo(cases[i].x1, cases[i].y1);
+    }
+    // Each line's own rows as a straightforward Bresenham walk gives them;
+    // the last line drawn is on top everywhere it runs.
+    const auto rowsOf = [](const Case& k, const std::function<void(int32_t, int32_t)>& at) {
+        const int64_t adx = std::abs(k.x1 - k.x0), ady = std::abs(k.y1 - k.y0);
+        const int32_t sx = k.x0 < k.x1 ? 1 : -1, sy = k.y0 < k.y1 ? 1 : -1;
+        int64_t err = ady / 2;
+        int32_t x = k.x0;
+        for (int32_t y = k.y0;; y += sy) {
+            at(x, y);
+            if (y == k.y1) {
+                break;
+            }
+            err -= adx;
+            if (err < 0) {
+                x += sx;
+                err += ady;
+            }
+        }
+    };
+    const Case& last = cases[std::size(cases) - 1];
+    int rows = 0;
+    rowsOf(last, [&](int32_t x, int32_t y) {
+        if (y < 0 || y >= 600) {
+            return;
+        }
+        ++rows;
+        for (int32_t dx = -1; dx <= 1; ++dx) {
+            if (x + dx >= 0 && x + dx < 64) {
+                ASSERT_EQ(c.PixelAt(x + dx, y), kBlack) << x + dx << "," << y;
+            }
+        }
+    });
+    EXPECT_GT(rows, 500);
+    // The first line where nothing later crosses it: its run, in red.
+    int red = 0;
+    rowsOf(cases[0], [&](int32_t x, int32_t y) {
+        if (y >= 0 && y < 600 && c.PixelAt(x, y) == kRed) {
+            ++red;
+            if (x >= 1) {
+                EXPECT_NE(c.PixelAt(x - 1, y), kWhite) << x - 1 << "," << y; // the run's left
+            }
+        }
+    });
+    EXPECT_GT(red, 450);
+    // Nothing red off the first line's run.
+    for (int32_t y = 0; y < 600; ++y) {
+        for (int32_t x = 0; x < 64; ++x) {
+            if (c.PixelAt(x, y) != kRed) {
+                continue;
+            }
+            bool near = false;
+            rowsOf(cases[0], [&](int32_t cx, int32_t cy) {
+                near = near || (std::abs(cx - x) <= 1 && std::abs(cy - y) <= 1);
+            });
+            ASSERT_TRUE(near) << "stray red at " << x << "," << y;
+        }
+    }
+}
+
+// Lines that leave the surface stop there (a point of a corrupt log far
+// below the chart costs no time); lines wholly beyond one edge draw nothing.
+TEST(CCanvasQt, LinesPartlyOrWhollyOffTheSurfaceAreClipped) {
+    CCanvasQt c(30, 30);
+    c.SelectPen({CanvasPen::kSolid, 3, kRed});
+    c.MoveTo(15, -100000);
+    c.LineTo(15, 100000); // crosses the whole surface
+    EXPECT_EQ(c.PixelAt(15, 0), kRed);
+    EXPECT_EQ(c.PixelAt(15, 29), kRed);
+    EXPECT_EQ(CountColour(c, kRed), 3 * 30);
+    CCanvasQt d(30, 30);
+    d.SelectPen({CanvasPen::kSolid, 3, kRed});
+    d.MoveTo(-50, 40);
+    d.LineTo(80, 2000000000); // below the surface all the way
+    d.MoveTo(-5, -5);
+    d.LineTo(-3, 40); // left of it
+    EXPECT_EQ(CountColour(d, kRed), 0);
+    d.MoveTo(10, 10);
+    d.LineTo(12, 2000000000); // from inside, down for ever
+    d.SelectPen({CanvasPen::kSolid, 1, kBlack});
+    d.MoveTo(20, 10);
+    d.LineTo(20, -2000000000);
+    EXPECT_EQ(d.PixelAt(10, 29), kRed);
+    EXPECT_EQ(d.PixelAt(20, 0), kBlack);
+    EXPECT_EQ(CountColour(d, kBlack), 11);
+}
+
+// A polyline of a wide pen: the same pixels as each line on its own, and in
+// order with what is drawn before and after it.
 TEST(CCanvasQt, WideLinesOfOnePolylineAreTheLinesOneByOne) {
     std::vector<std::pair<int32_t, int32_t>> zigzag = {{2, 40},
                                                        {4, 12},
@@ -256,6 +446,32 @@ TEST(CCanvasQt, WideLinesOfOnePolylineAreTheLinesOneByOne) {
     EXPECT_EQ(c.PixelAt(5, 5), kBlack);
     EXPECT_EQ(c.PixelAt(12, 5), kRed);
     EXPECT_EQ(c.PixelAt(15, 12), kRed);
+}
+
+// A surface a host shows is redrawn on a second buffer: the host keeps what
+// it was given, and each redraw starts from exactly what is drawn on it.
+TEST(CCanvasWidget, RedrawingAShownSurfaceLeavesTheShownPixelsAlone) {
+    CCanvasWidget host;
+    host.resize(20, 10);
+    auto surface = host.CreateSurface(20, 10);
+    const CanvasColor colours[] = {kRed, kBlack, Rgb(0, 0, 255), Rgb(0, 255, 0)};
+    CanvasColor shown = kWhite;
+    for (CanvasColor colour : colours) {
+        surface->FillRect(0, 0, 20, 10, colour); // a full redraw starts
+        surface->FillRect(2, 2, 4, 4, kWhite);
+        EXPECT_EQ(host.Shown().isNull() ? kWhite
+                                        : Rgb(qRed(host.Shown().pixel(0, 0)),
+                                              qGreen(host.Shown().pixel(0, 0)),
+                                              qBlue(host.Shown().pixel(0, 0))),
+                  shown);
+        EXPECT_EQ(surface->PixelAt(0, 0), colour);
+        EXPECT_EQ(surface->PixelAt(19, 9), colour);
+        EXPECT_EQ(surface->PixelAt(3, 3), kWhite);
+        host.BlockCopy(*surface);
+        shown = colour;
+        EXPECT_EQ(host.Shown().pixel(19, 9), qRgb(RedOf(colour), GreenOf(colour), BlueOf(colour)));
+        EXPECT_EQ(host.Shown().pixel(3, 3), qRgb(255, 255, 255));
+    }
 }
 
 TEST(CCanvasWidget, BlockCopyShowsTheWholeSurface) {

@@ -446,6 +446,34 @@ int RunSet(const CliOptions& o, CliIo& io) {
 
 // --- run log ----------------------------------------------------------------------
 
+// Why a download that ended without the ECU's "nothing more" is incomplete.
+std::string IncompleteReason(const CEcuDownloadResult& r) {
+    using End = CEcuDownloadResult::End;
+    switch (r.endedBy) {
+    case End::EmptyReads:
+        return StringPrintf(
+            "the download is incomplete: reads kept failing in %d passes over the log "
+            "(%d failed reads), so records may be missing",
+            r.passes,
+            r.failedReads);
+    case End::EngineStart:
+        return "the engine started during the download, which ended it";
+    case End::ReadFailures:
+        return StringPrintf("the download is incomplete: the ECU stopped answering its run log "
+                            "for %u s (%d failed reads)",
+                            CEcuDownloadResult::kFailureLimitMs / 1000,
+                            r.failedReads);
+    case End::Abort:
+        return "the download was aborted";
+    case End::Offline:
+        return "the unit went offline during the download";
+    case End::None:
+    case End::Stopped:
+        break;
+    }
+    return "the download did not finish";
+}
+
 int RunLogDownload(const CliOptions& o, CliIo& io) {
     CliSession session(SessionOptions(o, io));
     if (const auto notReady = StartAndWaitReady(session, o, io)) {
@@ -465,6 +493,7 @@ int RunLogDownload(const CliOptions& o, CliIo& io) {
                     "with --abort-bulk");
     }
     const uint64_t downloads = session.Counts().count(CDeviceECU::kDownload);
+    const uint32_t resultsBefore = ecu.downloadResult().sequence;
     ecu.setDownloadRequested(true);
     // The record thread looks once more after a second before it starts.
     bool offline = false;
@@ -525,6 +554,16 @@ int RunLogDownload(const CliOptions& o, CliIo& io) {
     }
     progress.finish();
 
+    // How the bulk phase ended, as the record thread saw it; none when the
+    // unit went away before the thread finished the phase.
+    CEcuDownloadResult result = ecu.downloadResult();
+    if (result.sequence == resultsBefore) {
+        result = {};
+        result.endedBy = offline ? CEcuDownloadResult::End::Offline : CEcuDownloadResult::End::None;
+    }
+    // Only the ECU's own "nothing more" makes a complete log.
+    const bool complete = result.complete && !interrupted && !offline;
+
     CDeviceECUTracker& tracker = ecu.tracker();
     CMLockGuard lock(tracker.getLock());
     const int32_t count = tracker.GetCount();
@@ -545,11 +584,15 @@ int RunLogDownload(const CliOptions& o, CliIo& io) {
             .field("file", o.output)
             .field("records", count)
             .field("records_per_second", tracker.getRecordsPerSecond())
-            .field("complete", !interrupted && !offline)
+            .field("complete", complete)
+            .field("ended_by", ToString(result.endedBy))
+            .field("failed_reads", result.failedReads)
+            .field("passes", result.passes)
             .endObject();
         PrintDocument(io, w.str(), true);
     } else {
-        io.out << "saved " << count << " records to " << o.output << "\n";
+        io.out << "saved " << count << " records to " << o.output
+               << (complete || o.abortBulk ? "" : " (incomplete)") << "\n";
     }
     if (offline) {
         return Fail(io,
@@ -558,6 +601,11 @@ int RunLogDownload(const CliOptions& o, CliIo& io) {
     }
     if (interrupted) {
         return Fail(io, kExitInterrupted, "interrupted; the records received were saved");
+    }
+    if (!complete && !o.abortBulk) {
+        // A partial log never passes for a complete one.
+        return Fail(
+            io, kExitFailed, IncompleteReason(result) + "; the records received were saved");
     }
     return kExitOk;
 }

@@ -35,7 +35,9 @@ void CDeviceLinkSocket::Stop() {
     m_thread.Stop();
 }
 
-int32_t CDeviceLinkSocket::OnLinkState(int32_t, int32_t) { return 0; }
+int32_t CDeviceLinkSocket::OnLinkState(int32_t, int32_t) {
+    return 0;
+}
 
 std::string CDeviceLinkSocket::GetLastError() const {
     std::lock_guard lock(m_state);
@@ -47,7 +49,9 @@ void CDeviceLinkSocket::SetLastError(std::string text) {
     m_lastError = std::move(text);
 }
 
-void CDeviceLinkSocket::ThreadMain(void* self) { static_cast<CDeviceLinkSocket*>(self)->Run(); }
+void CDeviceLinkSocket::ThreadMain(void* self) {
+    static_cast<CDeviceLinkSocket*>(self)->Run();
+}
 
 void CDeviceLinkSocket::Run() {
     while (m_running.load() != 0) {
@@ -126,18 +130,16 @@ int CDeviceLinkSocket::Read(uint8_t unit, uint8_t reg, uint8_t length, uint8_t* 
     return Transact(unit, reg, false, length, nullptr, buffer);
 }
 
-int CDeviceLinkSocket::Write(uint8_t unit, uint8_t reg, uint8_t length, const uint8_t* data, int32_t) {
+int CDeviceLinkSocket::Write(
+    uint8_t unit, uint8_t reg, uint8_t length, const uint8_t* data, int32_t) {
     return Transact(unit, reg, true, length, data, nullptr);
 }
 
-int CDeviceLinkSocket::Transact(uint8_t unit,
-                                uint8_t reg,
-                                bool write,
-                                uint8_t length,
-                                const uint8_t* data,
-                                uint8_t* out) {
+int CDeviceLinkSocket::Transact(
+    uint8_t unit, uint8_t reg, bool write, uint8_t length, const uint8_t* data, uint8_t* out) {
     std::array<uint8_t, frames::kSocketMaxRequest> request{};
-    const size_t requestLength = frames::BuildSocketRequest(unit, reg, write, length, data, request);
+    const size_t requestLength =
+        frames::BuildSocketRequest(unit, reg, write, length, data, request);
     if (requestLength == 0) {
         SetLastError("invalid transaction length");
         return 0;
@@ -155,7 +157,8 @@ int CDeviceLinkSocket::Transact(uint8_t unit,
     // taken for this one's: consume its signals, then clear the buffer. Only
     // a failed transaction can leave a reply on its way, so only then is it
     // worth waiting 1 ms for one; after a clean one the signals are drained.
-    if (m_replySignal.Wait(m_previousFailed ? 1 : 0) != 0) {
+    const bool unsettled = m_previousFailed;
+    if (m_replySignal.Wait(unsettled ? 1 : 0) != 0) {
         while (m_replySignal.Wait(0) != 0) {
         }
     }
@@ -166,7 +169,8 @@ int CDeviceLinkSocket::Transact(uint8_t unit,
         std::memset(m_reply, 0, sizeof m_reply);
         // Sent under the state lock so the receive thread cannot close and the
         // system reuse the descriptor in between; the send never blocks.
-        if (platform::SocketSend(m_socket, request.data(), requestLength) != static_cast<long>(requestLength)) {
+        if (platform::SocketSend(m_socket, request.data(), requestLength) !=
+            static_cast<long>(requestLength)) {
             m_lastError = "send failed";
             return 0;
         }
@@ -175,6 +179,7 @@ int CDeviceLinkSocket::Transact(uint8_t unit,
     const size_t expected = frames::SocketReplyLength(write, length);
     uint8_t reply[64];
     const uint32_t start = platform::TickCount();
+    size_t received = 0;
     for (;;) {
         const int32_t elapsed = static_cast<int32_t>(platform::TickCount() - start);
         const int32_t remaining = m_replyWindowMs - elapsed;
@@ -189,8 +194,29 @@ int CDeviceLinkSocket::Transact(uint8_t unit,
         std::lock_guard lock(m_state);
         if (m_replyLength >= expected) {
             std::memcpy(reply, m_reply, expected);
+            received = m_replyLength;
             break;
         }
+    }
+    if (unsettled) {
+        // The reply of a transaction that gave up may come after all, right
+        // in this one's window, and the frames carry nothing to tell whose
+        // reply it is. The bridge answers in order, so the replies still due
+        // follow it at once: until a transaction comes back clean, a reply
+        // counts only when nothing follows it for a moment.
+        const uint32_t settle = platform::TickCount();
+        for (;;) {
+            const int32_t left = kSettleMs - static_cast<int32_t>(platform::TickCount() - settle);
+            if (left <= 0 || m_replySignal.Wait(left) == 0) {
+                break;
+            }
+        }
+        std::lock_guard lock(m_state);
+        received = m_replyLength;
+    }
+    if (received > expected) {
+        SetLastError("replies out of step with the requests");
+        return 0;
     }
 
     const std::span<const uint8_t> complete(reply, expected);

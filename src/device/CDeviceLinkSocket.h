@@ -31,11 +31,16 @@ public:
     static constexpr uint16_t kDefaultPort = 8987;
     static constexpr int32_t kReplyWindowMs = 10;
     static constexpr int32_t kRetryMs = 100;
+    // After a failed transaction, how long a reply must stand alone before
+    // it is taken (a late reply of the failed one would be followed at once
+    // by the replies still due).
+    static constexpr int32_t kSettleMs = 3;
 
     // The endpoint and the 10 ms reply window are fixed for users; tests pass
     // another port so that runs in parallel never collide, and a wider window
     // where sanitizers slow the simulator down.
-    explicit CDeviceLinkSocket(uint16_t port = kDefaultPort, int32_t replyWindowMs = kReplyWindowMs);
+    explicit CDeviceLinkSocket(uint16_t port = kDefaultPort,
+                               int32_t replyWindowMs = kReplyWindowMs);
     virtual ~CDeviceLinkSocket(); // calls Stop
     CDeviceLinkSocket(const CDeviceLinkSocket&) = delete;
     CDeviceLinkSocket& operator=(const CDeviceLinkSocket&) = delete;
@@ -49,12 +54,15 @@ public:
     void Stop();
 
     // Reads length (1..32) bytes of register reg (0..15) of unit; 1 on success
-    // with exactly length bytes in buffer, 0 on failure.
+    // with exactly length bytes in buffer, 0 on failure. After a failed
+    // transaction, until one succeeds, a reply followed by more bytes within
+    // kSettleMs is refused as out of step (it may be a late one's).
     [[nodiscard]] int Read(uint8_t unit, uint8_t reg, uint8_t length, uint8_t* buffer);
 
     // Writes length (1..32) bytes and waits for the acknowledgement; the delay
     // is ignored on this link. 1 on success, 0 on failure.
-    [[nodiscard]] int Write(uint8_t unit, uint8_t reg, uint8_t length, const uint8_t* data, int32_t delayMs);
+    [[nodiscard]] int
+    Write(uint8_t unit, uint8_t reg, uint8_t length, const uint8_t* data, int32_t delayMs);
 
     // Link up or down; returns non-zero to accept. This class accepts nothing.
     virtual int32_t OnLinkState(int32_t connected, int32_t linkType);
@@ -72,7 +80,8 @@ private:
     static void ThreadMain(void* self);
     void Run();
     void ReceiveLoop(int socket);
-    int Transact(uint8_t unit, uint8_t reg, bool write, uint8_t length, const uint8_t* data, uint8_t* out);
+    int Transact(
+        uint8_t unit, uint8_t reg, bool write, uint8_t length, const uint8_t* data, uint8_t* out);
     void SetLastError(std::string text);
 
     const uint16_t m_port;
@@ -82,9 +91,9 @@ private:
     std::atomic<uint32_t> m_connects{0};
 
     CMThread m_thread;
-    CMMutex m_transaction; // serialises Read and Write; never taken by the thread
+    CMMutex m_transaction;        // serialises Read and Write; never taken by the thread
     bool m_previousFailed = true; // guarded by m_transaction
-    CMSemaphore m_replySignal; // released by the thread for each received segment
+    CMSemaphore m_replySignal;    // released by the thread for each received segment
 
     // Guards the socket handle against Stop's shutdown racing the thread's
     // close, and the reply buffer against the receive thread. Held only for

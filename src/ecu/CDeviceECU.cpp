@@ -9,6 +9,12 @@
 namespace {
 constexpr uint8_t kPollRequest[2] = {0xFF, 0x29};
 constexpr int32_t kCycleMs = 100;
+// Pause after a register-13 read that found nothing, and after one that
+// failed on the link (the gate is open meanwhile, so the poll cycle runs).
+constexpr int32_t kEmptyReadPauseMs = 2;
+constexpr int32_t kFailedReadPauseMs = 5;
+// More answered reads without a record than this in a row end the bulk phase.
+constexpr int kEmptyReadLimit = 10;
 } // namespace
 
 CDeviceECU::CDeviceECU() {
@@ -57,13 +63,16 @@ void CDeviceECU::OnEvent(int32_t event, int32_t value) {
             }
             OpenGate();
         } else {
+            ++m_session; // before the gate closes: a download blocked on it must see it
             Reset();
             CloseGate();
             CMLockGuard records(m_tracker.getLock());
             m_tracker.clear();
+            m_listFromDownload = false;
         }
         break;
     case CDeviceBase::kEventTransferBegin:
+        ++m_session;
         CloseGate();
         Reset();
         break;
@@ -393,7 +402,62 @@ void CDeviceECU::RecordLoop() {
     }
 }
 
+void CDeviceECU::requestDownload() {
+    m_downloadRestart = 1;
+    m_downloadRequested = 1;
+}
+
+CEcuDownloadResult CDeviceECU::downloadResult() const {
+    std::lock_guard lock(m_resultLock);
+    return m_result;
+}
+
+void CDeviceECU::PrepareTracker(uint8_t rate, bool doubleRange, bool clear) {
+    CMLockGuard records(m_tracker.getLock());
+    if (clear) {
+        m_tracker.clear();
+    }
+    m_tracker.setRecordsPerSecond(rate);
+    m_tracker.setPumpVolMultiplier(doubleRange ? 10 : 5);
+}
+
+bool CDeviceECU::SetUpDownload(uint32_t session) {
+    struct Setup {
+        uint8_t length;
+        uint8_t bytes[3];
+    };
+    static constexpr Setup kSetup[] = {
+        {3, {0xE1, 0x01, 0x00}}, {3, {0xD2, 0x00, 0x00}}, {1, {0x7C}}, {2, {0xC3, 0x01}}};
+    if (!EnterGate()) {
+        return false;
+    }
+    bool ready = !SessionChanged(session);
+    for (const Setup& s : kSetup) {
+        if (!ready || Device()->Write(13, s.length, s.bytes, 3) != 1) {
+            ready = false;
+            break;
+        }
+    }
+    LeaveGate();
+    return ready;
+}
+
+bool CDeviceECU::CloseBulk(uint32_t session) {
+    if (!EnterGate()) {
+        return false;
+    }
+    const bool same = !SessionChanged(session);
+    if (same) {
+        const uint8_t close[2] = {0xC3, 0x00};
+        (void)Device()->Write(13, 2, close, 3); // not checked: the follow reads show the outcome
+    }
+    LeaveGate();
+    return same;
+}
+
 void CDeviceECU::Download() {
+    // Taken first: an offline from here on ends this download.
+    const uint32_t session = m_session.load();
     uint8_t rateCode;
     uint8_t format;
     bool doubleRange;
@@ -404,92 +468,146 @@ void CDeviceECU::Download() {
         doubleRange = m_parameters.doubleRange();
     }
     const uint8_t rate = CDeviceECUTracker::RecordsPerSecondFromCode(rateCode);
-    {
-        CMLockGuard records(m_tracker.getLock());
-        m_tracker.setRecordsPerSecond(rate);
-    }
-
-    struct Setup {
-        uint8_t length;
-        uint8_t bytes[3];
-    };
-    static constexpr Setup kSetup[] = {
-        {3, {0xE1, 0x01, 0x00}}, {3, {0xD2, 0x00, 0x00}}, {1, {0x7C}}, {2, {0xC3, 0x01}}};
-    if (!EnterGate()) {
-        return;
-    }
-    bool ready = true;
-    for (const Setup& s : kSetup) {
-        if (Device()->Write(13, s.length, s.bytes, 3) != 1) {
-            ready = false;
-            break;
-        }
-    }
-    LeaveGate();
-    if (!ready) {
-        return;
+    // The first download since the list was emptied (construction, offline)
+    // adds to it as it is. A later one (asked for, or after a transfer or a
+    // failed follow read) starts from an empty list: records already listed
+    // add nothing, so more than ten of them would pass for the end of the log.
+    const bool again = m_downloadRestart.exchange(0) != 0 || m_listFromDownload.load();
+    PrepareTracker(rate, doubleRange, again);
+    m_listFromDownload = true;
+    if (!SetUpDownload(session)) {
+        return; // no download took place; the record loop tries again
     }
 
     m_downloading = 1;
     Notify(kDownload, 1);
-    {
-        CMLockGuard records(m_tracker.getLock());
-        m_tracker.setPumpVolMultiplier(doubleRange ? 10 : 5);
-    }
     (void)Sleep(20);
 
-    int withData = 0;
-    int emptyInRow = 0;
-    auto engineStopped = [&] {
-        std::lock_guard lock(m_lock);
-        return m_live.engine_state <= 1;
-    };
-    while (m_downloadAbort.load() == 0 && engineStopped() && m_running.load() != 0) {
-        uint8_t buffer[32];
-        int added = 0;
-        if (!EnterGate()) {
+    using End = CEcuDownloadResult::End;
+    CEcuDownloadResult result;
+    for (;;) {
+        ++result.passes;
+        const BulkPass pass = ReadBulk(format, session);
+        result.records = pass.added;
+        result.failedReads += pass.failed;
+        result.endedBy = pass.end;
+        result.complete = pass.end == End::EmptyReads && pass.failed == 0;
+        if (pass.end != End::EmptyReads || pass.failed == 0 ||
+            result.passes >= CEcuDownloadResult::kMaxPasses) {
             break;
         }
-        const bool read = connected() && Device()->Read(13, 32, buffer) == 1;
-        LeaveGate();
-        if (read) {
-            CMLockGuard records(m_tracker.getLock());
-            added = m_tracker.parseBulkRead(format, {buffer, 32});
+        // A failed read may have been answered after all and its records
+        // lost on the way: the ECU hands the log out once per set-up, so read
+        // all of it again, in order, into an emptied list. Records put in
+        // later out of order would not take their neighbours' groups.
+        if (!CloseBulk(session) || !SetUpDownload(session)) {
+            break; // what the last pass added stays
         }
-        if (added != 0) {
-            emptyInRow = 0;
-            if (++withData % 101 == 0) {
-                Notify(kRecordsAdded, 0);
-            }
-        } else {
-            (void)Sleep(2);
-            if (++emptyInRow > 10) {
-                break;
-            }
-        }
-        if (!connected()) {
-            break;
-        }
+        PrepareTracker(rate, doubleRange, true);
+        Notify(kRecordsAdded, 0);
+        (void)Sleep(20);
+    }
+    {
+        std::lock_guard lock(m_resultLock);
+        result.sequence = m_result.sequence + 1;
+        m_result = result;
     }
     Notify(kRecordsAdded, 0);
     Notify(kDownload, 0);
     m_downloading = 0;
     m_downloadAbort = 0;
-    if (!EnterGate()) {
-        return;
+    if (result.endedBy == End::Offline || result.endedBy == End::Stopped || !CloseBulk(session)) {
+        return; // the ECU that comes back is downloaded afresh
     }
-    const uint8_t close[2] = {0xC3, 0x00};
-    (void)Device()->Write(13, 2, close, 3);
-    LeaveGate();
+    Follow(format, rate, session);
+}
 
-    // Follow the records the running engine adds, about three reads per sample.
+CDeviceECU::BulkPass CDeviceECU::ReadBulk(uint8_t format, uint32_t session) {
+    using End = CEcuDownloadResult::End;
+    BulkPass pass;
+    auto engineStopped = [&] {
+        std::lock_guard lock(m_lock);
+        return m_live.engine_state <= 1;
+    };
+    int withData = 0;
+    int emptyInRow = 0;
+    bool failing = false;
+    uint32_t failingSince = 0;
+    for (;;) {
+        if (m_running.load() == 0) {
+            pass.end = End::Stopped;
+            return pass;
+        }
+        if (m_downloadAbort.load() != 0) {
+            pass.end = End::Abort;
+            return pass;
+        }
+        if (!engineStopped()) {
+            pass.end = End::EngineStart;
+            return pass;
+        }
+        uint8_t buffer[32];
+        if (!EnterGate()) {
+            pass.end = End::Stopped;
+            return pass;
+        }
+        const bool gone = SessionChanged(session) || !connected();
+        const bool read = !gone && Device()->Read(13, 32, buffer) == 1;
+        LeaveGate();
+        if (gone || (!read && (SessionChanged(session) || !connected()))) {
+            pass.end = End::Offline;
+            return pass;
+        }
+        if (!read) {
+            // Not an empty read: the ECU said nothing. Try again after a
+            // pause; only a failure that lasts ends the phase.
+            ++pass.failed;
+            const uint32_t now = platform::TickCount();
+            if (!failing) {
+                failing = true;
+                failingSince = now;
+            } else if (now - failingSince >= CEcuDownloadResult::kFailureLimitMs) {
+                pass.end = End::ReadFailures;
+                return pass;
+            }
+            (void)Sleep(kFailedReadPauseMs);
+            continue;
+        }
+        failing = false;
+        int32_t added;
+        {
+            CMLockGuard records(m_tracker.getLock());
+            const int32_t before = m_tracker.GetCount();
+            (void)m_tracker.parseBulkRead(format, {buffer, 32});
+            added = m_tracker.GetCount() - before;
+        }
+        if (added > 0) {
+            pass.added += added;
+            emptyInRow = 0;
+            if (++withData % 101 == 0) {
+                Notify(kRecordsAdded, 0);
+            }
+        } else {
+            (void)Sleep(kEmptyReadPauseMs);
+            if (++emptyInRow > kEmptyReadLimit) {
+                pass.end = End::EmptyReads;
+                return pass;
+            }
+        }
+    }
+}
+
+void CDeviceECU::Follow(uint8_t format, uint8_t rate, uint32_t session) {
+    // About three reads per sample of the running engine. Ends on a failed
+    // read, when the ECU goes away, or for a new download.
     const int32_t followMs = 1000 / rate / 3;
-    while (Sleep(followMs) && connected()) {
+    while (Sleep(followMs) && connected() && m_downloadRestart.load() == 0) {
         uint8_t buffer[15];
         if (!EnterGate()) {
             return;
         }
-        const bool read = connected() && Device()->Read(13, 15, buffer) == 1;
+        const bool same = !SessionChanged(session);
+        const bool read = same && connected() && Device()->Read(13, 15, buffer) == 1;
         LeaveGate();
         if (!read) {
             return;

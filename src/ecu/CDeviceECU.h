@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ecu/CEcuDownloadResult.h"
 #include "engine/CEcuLiveState.h"
 #include "engine/CEcuParameters.h"
 #include "foundation/CMSemaphore.h"
@@ -31,7 +32,8 @@ class CDeviceBase;
 // cycle or one register-13 step; closed while no ECU is online or a transfer
 // runs), then the device's link mutex (inside Read/Write), and m_lock, which
 // guards the parameter block, the live state and the simulator registers and
-// is never held across a transaction. The run-log list has its own lock.
+// is never held across a transaction. The run-log list has its own lock;
+// m_resultLock guards the last download's result and is innermost.
 class CDeviceECU {
 public:
     static constexpr int32_t kUnitType = 2;
@@ -113,11 +115,21 @@ public:
     // The record list; take its lock (getLock) around every use.
     CDeviceECUTracker& tracker() { return m_tracker; }
     // Set from the start: a stopped ECU that reports stored records is
-    // downloaded on its own.
+    // downloaded on its own, once when it comes online; the following of new
+    // records then goes on until a follow read fails, the ECU goes offline or
+    // a transfer begins, after which it is downloaded again.
     void setDownloadRequested(bool on) { m_downloadRequested = on ? 1 : 0; }
     // Ends the bulk phase of a download at its next read.
     void abortDownload(bool on) { m_downloadAbort = on ? 1 : 0; }
+    // Downloads the stored log again from its start into an emptied list: ends
+    // the following of the previous download, and sets the request. The
+    // download starts as soon as a stopped ECU reports stored records.
+    void requestDownload();
     [[nodiscard]] bool downloading() const { return m_downloading.load() != 0; }
+    // The last finished download (bulk phase): records, failed reads,
+    // passes, how it ended and whether the log is complete. Set before 304
+    // with 0 is raised. A copy, from any thread.
+    [[nodiscard]] CEcuDownloadResult downloadResult() const;
 
     // Milliseconds between the starts of the last two poll cycles (0 before
     // two cycles ran), for diagnostics and benchmarks.
@@ -130,6 +142,20 @@ private:
     void PollCycle();
     void RecordLoop();
     void Download();
+    struct BulkPass {
+        CEcuDownloadResult::End end = CEcuDownloadResult::End::None;
+        int32_t added = 0;  // records added to the list
+        int32_t failed = 0; // reads that failed on the link
+    };
+    BulkPass ReadBulk(uint8_t format, uint32_t session);
+    bool SetUpDownload(uint32_t session);
+    bool CloseBulk(uint32_t session);
+    void Follow(uint8_t format, uint8_t rate, uint32_t session);
+    void PrepareTracker(uint8_t rate, bool doubleRange, bool clear);
+    // The ECU went offline or into a transfer since session was taken.
+    [[nodiscard]] bool SessionChanged(uint32_t session) const {
+        return m_session.load() != session;
+    }
     void OnEvent(int32_t event, int32_t value);
     void OpenGate();
     void CloseGate();
@@ -152,6 +178,14 @@ private:
     std::atomic<int32_t> m_downloadRequested{1};
     std::atomic<int32_t> m_downloadAbort{0};
     std::atomic<int32_t> m_downloading{0};
+    std::atomic<int32_t> m_downloadRestart{0};
+    std::atomic<bool> m_listFromDownload{false}; // a download filled the list since it was emptied
+    // Counts the ends of the ECU's sessions (offline, transfer begins), so
+    // that a download blocked on the closed gate never goes on against the
+    // ECU that comes back.
+    std::atomic<uint32_t> m_session{0};
+    mutable std::mutex m_resultLock; // guards m_result
+    CEcuDownloadResult m_result;
     std::atomic<uint32_t> m_lastPeriod{0};
     uint32_t m_lastCycle = 0; // poll thread only
     bool m_cycled = false;    // poll thread only

@@ -1,6 +1,9 @@
 #include "sim/SimRunLog.h"
 
+#include "platform/Clock.h"
+
 #include <algorithm>
+#include <cstdio>
 #include <random>
 
 namespace sim {
@@ -378,6 +381,9 @@ bool SimRunLog::Read13(uint8_t length, uint8_t* out) {
         return false;
     }
     std::lock_guard lock(m_lock);
+    if (Unanswered()) {
+        return false;
+    }
     std::fill_n(out, length, kErased);
     const size_t size = RecordSize();
     if (m_phase == Phase::Idle || length < size) {
@@ -450,6 +456,44 @@ void SimRunLog::SetPairing(bool on) {
     m_pairing = on;
 }
 
+void SimRunLog::StopAnswering(uint32_t after, uint32_t reads, uint32_t ms) {
+    std::lock_guard lock(m_lock);
+    m_silence = {};
+    m_silence.after = after;
+    m_silence.reads = reads;
+    m_silence.ms = ms;
+}
+
+uint32_t SimRunLog::UnansweredReads() const {
+    std::lock_guard lock(m_lock);
+    return m_unanswered;
+}
+
+bool SimRunLog::Unanswered() {
+    if (m_silence.reads == 0 && m_silence.ms == 0) {
+        return false;
+    }
+    if (m_silence.after > 0) {
+        --m_silence.after;
+        return false;
+    }
+    if (m_silence.ms > 0) {
+        const uint32_t now = platform::TickCount();
+        if (!m_silence.started) {
+            m_silence.started = true;
+            m_silence.since = now;
+        }
+        if (now - m_silence.since >= m_silence.ms) {
+            m_silence = {};
+            return false;
+        }
+    } else {
+        --m_silence.reads;
+    }
+    ++m_unanswered;
+    return true;
+}
+
 SimRunLog::Phase SimRunLog::GetPhase() const {
     std::lock_guard lock(m_lock);
     return m_phase;
@@ -478,6 +522,51 @@ RunLogSample SimRunLog::Completed(const std::vector<RunLogRecord>& records, size
         }
     }
     return result;
+}
+
+std::string SimRunLog::EngineLogCsv(const std::vector<RunLogRecord>& records,
+                                    uint32_t recordsPerSecond) {
+    std::string csv = "version,4," + std::to_string(recordsPerSecond) + "\r\n";
+    static const char* const kColumns[] = {
+        "counter",    "engine_state", "temperature",     "engine_rpm", "pump_vol", "radio_vol",
+        "engine_vol", "pressure",     "rc_input1",       "rc_input2",  "speed",    "pump_st",
+        "pump_rpm",   "error_coe",    "current",         "tcu_temp",   "ecu_temp", "thrust",
+        "fuel_temp",  "fuel_press",   "combustion_press"};
+    constexpr size_t kCount = sizeof kColumns / sizeof kColumns[0];
+    for (size_t i = 0; i < kCount; ++i) {
+        csv += kColumns[i];
+        csv += i + 1 < kCount ? ",\t\t\t\t\t\t\t" : "\r\n";
+    }
+    for (size_t i = 0; i < records.size(); ++i) {
+        const RunLogSample s = Completed(records, i);
+        char line[512];
+        std::snprintf(line,
+                      sizeof line,
+                      "%u,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d\r\n",
+                      records[i].counter,
+                      s.engine_state,
+                      s.temperature,
+                      s.engine_rpm,
+                      s.pump_vol,
+                      s.radio_vol,
+                      s.engine_vol,
+                      s.pressure,
+                      s.rc_input1,
+                      s.rc_input2,
+                      s.speed,
+                      s.pump_st,
+                      s.pump_rpm,
+                      s.error_coe,
+                      s.current,
+                      s.tcu_temp,
+                      s.ecu_temp,
+                      s.thrust,
+                      s.fuel_temp,
+                      s.fuel_press,
+                      s.combustion_press);
+        csv += line;
+    }
+    return csv;
 }
 
 } // namespace sim

@@ -5,6 +5,7 @@
 #include <deque>
 #include <mutex>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace sim {
@@ -122,7 +123,8 @@ public:
     [[nodiscard]] size_t Count() const;
 
     // --- register 13 ---
-    // Fills out with length bytes; false only for length 0 or a null buffer.
+    // Fills out with length bytes; false (no answer) for length 0, a null
+    // buffer, or while StopAnswering holds.
     bool Read13(uint8_t length, uint8_t* out);
     // False (not acknowledged) for bytes that are not one of the exchange's
     // writes, or for the refused set-up step.
@@ -136,6 +138,15 @@ public:
     // Every register-13 write seen, acknowledged or not, oldest first.
     [[nodiscard]] std::vector<std::vector<uint8_t>> Writes() const;
 
+    // An ECU busy with its store: after `after` more answered register-13
+    // reads it leaves reads unanswered (the bus sees no answer; its cursor
+    // stays, so nothing is lost): `reads` of them, or, when ms is not 0,
+    // every read for ms milliseconds from the first one left unanswered.
+    // StopAnswering(0, 0) cancels.
+    void StopAnswering(uint32_t after, uint32_t reads, uint32_t ms = 0);
+    // Register-13 reads left unanswered so far.
+    [[nodiscard]] uint32_t UnansweredReads() const;
+
     // The record as the tool should show it once the log was read oldest
     // first: format 2 records take each group they lack from the nearest of
     // the three older records before one of their own group. records is
@@ -143,12 +154,19 @@ public:
     [[nodiscard]] static RunLogSample Completed(const std::vector<RunLogRecord>& records,
                                                 size_t index);
 
+    // engine_log.csv (version 4, CR LF lines) as the tool must save records
+    // (what Records() returned) downloaded oldest first, at recordsPerSecond:
+    // the oracle that a saved log is compared with byte for byte.
+    [[nodiscard]] static std::string EngineLogCsv(const std::vector<RunLogRecord>& records,
+                                                  uint32_t recordsPerSecond);
+
 private:
     [[nodiscard]] size_t RecordSize() const { return m_format == 1 ? 14 : 15; }
     RunLogRecord Encode(uint32_t counter, uint8_t group, const RunLogSample& sample) const;
     RunLogRecord AppendLocked(const RunLogSample& sample);
     bool TakeNext(uint8_t* out);
     void ClearLocked();
+    bool Unanswered();
 
     mutable std::mutex m_lock;
     uint8_t m_format;
@@ -171,6 +189,16 @@ private:
     uint64_t m_cursor = 0;        // write index of the next record to send
     bool m_bulkExhausted = false; // a bulk read found nothing left
     std::vector<std::vector<uint8_t>> m_writes;
+
+    struct Silence {
+        uint32_t after = 0;
+        uint32_t reads = 0;
+        uint32_t ms = 0;
+        bool started = false;
+        uint32_t since = 0; // tick of the first unanswered read
+    };
+    Silence m_silence;
+    uint32_t m_unanswered = 0;
 };
 
 } // namespace sim

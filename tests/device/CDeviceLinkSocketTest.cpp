@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -98,7 +99,8 @@ TEST_F(CDeviceLinkSocketBridge, ReadsAndWritesReachTheSimulatedUnit) {
     uint8_t status[10] = {};
     ASSERT_EQ(link.Read(kUnit, 0, 10, status), 1);
     const auto expected = unit.status.StatusBytes();
-    EXPECT_EQ(std::vector<uint8_t>(status, status + 10), std::vector<uint8_t>(expected.begin(), expected.end()));
+    EXPECT_EQ(std::vector<uint8_t>(status, status + 10),
+              std::vector<uint8_t>(expected.begin(), expected.end()));
 
     EXPECT_EQ(link.Calls(), (std::vector<std::pair<int32_t, int32_t>>{{1, 1}}));
 }
@@ -111,7 +113,7 @@ TEST_F(CDeviceLinkSocketBridge, InvalidLengthsAndAnAbsentUnitFail) {
     EXPECT_EQ(link.Read(kUnit, 1, 0, buffer), 0);
     EXPECT_EQ(link.Read(kUnit, 1, 33, buffer), 0);
     EXPECT_EQ(link.Read(kUnit, 1, 4, nullptr), 0);
-    EXPECT_EQ(link.Read(5, 1, 4, buffer), 0); // nobody at address 5: no reply
+    EXPECT_EQ(link.Read(5, 1, 4, buffer), 0);     // nobody at address 5: no reply
     EXPECT_EQ(link.Read(kUnit, 1, 4, buffer), 1); // and the link goes on working
 }
 
@@ -155,6 +157,37 @@ TEST_F(CDeviceLinkSocketBridge, ReplyFaultsFailOneTransactionAndTheNextSucceeds)
     EXPECT_EQ(buffer[0], 1);
     EXPECT_EQ(buffer[1], 2);
     EXPECT_TRUE(link.IsConnected());
+}
+
+// A reply that comes after its transaction gave up lands in a later one's
+// window, with the replies still due right behind it: no transaction may
+// take another's reply for its own, whatever comes back at once.
+TEST_F(CDeviceLinkSocketBridge, ALateReplyIsNeverTakenForALaterOnesReply) {
+    RecordingLink link(bridge.GetPort(), 20);
+    ASSERT_EQ(link.Start(), 1);
+    ASSERT_TRUE(WaitFor([&] { return link.IsConnected(); }));
+    uint8_t three[32];
+    uint8_t four[32];
+    for (int i = 0; i < 32; ++i) {
+        three[i] = static_cast<uint8_t>(0x30 + i);
+        four[i] = static_cast<uint8_t>(0x40 + i);
+    }
+    ASSERT_EQ(link.Write(kUnit, 3, 32, three, 0), 1);
+    ASSERT_EQ(link.Write(kUnit, 4, 32, four, 0), 1);
+
+    bridge.faults.lateReplyMs = 60; // three windows
+    bridge.faults.lateReply = 1;
+    uint8_t buffer[32] = {};
+    EXPECT_EQ(link.Read(kUnit, 3, 32, buffer), 0);
+    int good = 0;
+    for (int i = 0; i < 12; ++i) {
+        std::memset(buffer, 0, sizeof buffer);
+        if (link.Read(kUnit, 4, 32, buffer) == 1) {
+            ++good;
+            EXPECT_EQ(std::memcmp(buffer, four, 32), 0) << "read " << i << " took another reply";
+        }
+    }
+    EXPECT_GE(good, 6); // back in step soon after the late reply came
 }
 
 TEST_F(CDeviceLinkSocketBridge, AReplySplitIntoTwoSegmentsIsAccepted) {

@@ -20,9 +20,12 @@
 struct EcuRig {
     enum class Link { Socket, Hid };
 
+    // replyWindowMs: the socket link's; wide by default, as sanitizers slow
+    // the simulator down.
     explicit EcuRig(const sim::SimEcuConfig& config = {},
                     uint8_t logFormat = 2,
-                    Link link = Link::Socket)
+                    Link link = Link::Socket,
+                    int32_t replyWindowMs = 250)
         : system(config, logFormat) {
         if (link == Link::Hid) {
             dongle = std::make_unique<sim::HidDongle>(system.bus, "/dev/hidraw-sim0");
@@ -32,7 +35,7 @@ struct EcuRig {
         }
         CDeviceBase::Options options;
         options.socketPort = bridge.GetPort();
-        options.socketReplyWindowMs = 250; // sanitizers slow the simulator down
+        options.socketReplyWindowMs = replyWindowMs;
         options.hidPort = &dongles;
         options.serialPorts = &noSerial;
         device = std::make_unique<CDeviceBase>(options);

@@ -1,5 +1,7 @@
 #include "sim/SimRunLog.h"
 
+#include "platform/Clock.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -262,4 +264,35 @@ TEST(SimRunLog, CompletedTakesGroupsFromNearestOlderRecords) {
     EXPECT_EQ(fourth.current, 43);
     EXPECT_EQ(fourth.fuel_press, 301);
     EXPECT_EQ(SimRunLog::Completed(records, 0).fuel_press, 0);
+}
+
+// An ECU that does not answer hands out nothing meanwhile: after the silence
+// the bulk phase goes on with the record that was next, by count or by time.
+TEST(SimRunLog, UnansweredReadsLoseNoRecord) {
+    for (const bool timed : {false, true}) {
+        SCOPED_TRACE(timed ? "timed" : "counted");
+        SimRunLog log(2);
+        log.SetPairing(false);
+        for (int i = 0; i < 4; ++i) {
+            log.Append(Rpm(1000 * (i + 1)));
+        }
+        OpenBulk(log);
+        log.StopAnswering(1, 3, timed ? 30 : 0);
+        const auto first = Read(log);
+        std::array<uint8_t, 32> out{};
+        EXPECT_FALSE(log.Read13(32, out.data()));
+        EXPECT_FALSE(log.Read13(32, out.data()));
+        if (timed) {
+            platform::SleepMs(35);
+        } else {
+            EXPECT_FALSE(log.Read13(32, out.data()));
+        }
+        const auto second = Read(log);
+        EXPECT_EQ(log.UnansweredReads(), timed ? 2u : 3u);
+        const auto records = log.Records();
+        EXPECT_TRUE(
+            std::equal(records[0].bytes.begin(), records[0].bytes.begin() + 15, first.begin()));
+        EXPECT_TRUE(
+            std::equal(records[1].bytes.begin(), records[1].bytes.begin() + 15, second.begin()));
+    }
 }

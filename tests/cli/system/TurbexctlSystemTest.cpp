@@ -20,6 +20,7 @@
 #include <random>
 #include <set>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -399,45 +400,7 @@ TEST_P(Turbexctl, LogDownloadWritesTheSimulatedLog) {
     // The file as it must be, built from what the ECU stored.
     const auto records = h.system.runLog.Records();
     ASSERT_EQ(records.size(), 301u);
-    std::string want = "version,4," + std::to_string(2u << rateCode) + "\r\n";
-    const char* columns[] = {
-        "counter",    "engine_state", "temperature",     "engine_rpm", "pump_vol", "radio_vol",
-        "engine_vol", "pressure",     "rc_input1",       "rc_input2",  "speed",    "pump_st",
-        "pump_rpm",   "error_coe",    "current",         "tcu_temp",   "ecu_temp", "thrust",
-        "fuel_temp",  "fuel_press",   "combustion_press"};
-    for (size_t i = 0; i < 21; ++i) {
-        want += columns[i];
-        want += i + 1 < 21 ? ",\t\t\t\t\t\t\t" : "\r\n";
-    }
-    for (size_t i = 0; i < records.size(); ++i) {
-        const sim::RunLogSample s = sim::SimRunLog::Completed(records, i);
-        char line[512];
-        std::snprintf(line,
-                      sizeof line,
-                      "%u,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d\r\n",
-                      records[i].counter,
-                      s.engine_state,
-                      s.temperature,
-                      s.engine_rpm,
-                      s.pump_vol,
-                      s.radio_vol,
-                      s.engine_vol,
-                      s.pressure,
-                      s.rc_input1,
-                      s.rc_input2,
-                      s.speed,
-                      s.pump_st,
-                      s.pump_rpm,
-                      s.error_coe,
-                      s.current,
-                      s.tcu_temp,
-                      s.ecu_temp,
-                      s.thrust,
-                      s.fuel_temp,
-                      s.fuel_press,
-                      s.combustion_press);
-        want += line;
-    }
+    const std::string want = sim::SimRunLog::EngineLogCsv(records, 2u << rateCode);
     const std::string got = ReadFile(path);
     EXPECT_EQ(got.size(), want.size());
     EXPECT_TRUE(got == want) << "the CSV differs from the simulated log";
@@ -448,6 +411,112 @@ TEST_P(Turbexctl, LogDownloadWritesTheSimulatedLog) {
     ASSERT_TRUE(doc);
     EXPECT_EQ(doc->at("records")->number, 301);
     EXPECT_EQ(doc->at("version")->number, 4);
+}
+
+// Runs fn on its own thread once cond holds (checked under the bus lock),
+// while the test thread runs turbexctl.
+class WhenSim {
+public:
+    template <typename Cond, typename Fn>
+    WhenSim(SimEcuHarness& h, Cond cond, Fn fn)
+        : m_thread([&h, cond, fn, this] {
+            while (!m_stop.load()) {
+                bool now = false;
+                h.Locked([&] { now = cond(); });
+                if (now) {
+                    fn();
+                    m_done = true;
+                    return;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        }) {}
+    ~WhenSim() {
+        m_stop = true;
+        m_thread.join();
+    }
+    [[nodiscard]] bool Done() const { return m_done.load(); }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_done{false};
+    std::thread m_thread;
+};
+
+// A bridge that stops answering halfway through a 3000-record log: the
+// replies it swallowed carried records, so the log is read again, and the
+// file is the whole log.
+TEST(TurbexctlLogDownload, ABridgeThatStopsAnsweringMidwayLosesNoRecord) {
+    ASSERT_FALSE(CtlPath().empty()) << "TURBEXCTL is not set";
+    SimEcuHarness h(ItemConfig(), 2, 1);
+    h.system.Prefill(3000, 17);
+    h.system.Step(20);
+    ASSERT_TRUE(h.Start());
+    const std::string path = TempFile("silent_bridge.csv");
+    CtlResult r;
+    {
+        WhenSim silence(
+            h,
+            [&] { return h.system.ecu.ReadCount(13) >= 300; },
+            [&] { h.bridge.faults.silent = 25; });
+        r = RunCtl(h.Args({"log", "download", "-o", path, "--json"}));
+        EXPECT_TRUE(silence.Done());
+    }
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto doc = Json(r);
+    ASSERT_TRUE(doc);
+    EXPECT_TRUE(doc->at("complete")->b);
+    EXPECT_EQ(doc->at("ended_by")->text, "empty-reads");
+    EXPECT_EQ(doc->at("records")->number, 3000);
+    EXPECT_GT(doc->at("failed_reads")->number, 0);
+    EXPECT_GE(doc->at("passes")->number, 2);
+    const std::string want = sim::SimRunLog::EngineLogCsv(h.system.runLog.Records(), 4);
+    EXPECT_TRUE(ReadFile(path) == want) << "the CSV differs from the simulated log";
+}
+
+// The engine starts while the ECU's run log is not answering: the download
+// ends early, the records that came are saved, and turbexctl says the log is
+// incomplete instead of passing it off as the whole one.
+TEST(TurbexctlLogDownload, AnEngineStartMakesItIncompleteWithExitCodeFour) {
+    ASSERT_FALSE(CtlPath().empty()) << "TURBEXCTL is not set";
+    SimEcuHarness h(ItemConfig(), 2, 1);
+    h.system.Prefill(3000, 19);
+    h.system.Step(20);
+    h.Locked([&] { h.system.runLog.StopAnswering(200, 0, 20000); });
+    ASSERT_TRUE(h.Start());
+    const std::string path = TempFile("engine_start.csv");
+    CtlResult r;
+    {
+        WhenSim start(
+            h,
+            [&] { return h.system.runLog.UnansweredReads() > 20; },
+            [&] {
+                h.Locked([&] {
+                    h.system.ecu.Model().SetSwitch(true);
+                    (void)h.system.ecu.Model().RequestStart();
+                });
+                uint8_t state = 0;
+                for (int i = 0; i < 500 && state < 2; ++i) {
+                    h.system.Step(20);
+                    h.Locked([&] { state = h.system.ecu.Model().State(); });
+                }
+            });
+        r = RunCtl(h.Args({"log", "download", "-o", path, "--json"}));
+        EXPECT_TRUE(start.Done());
+    }
+    EXPECT_EQ(r.exitCode, 4) << r.err;
+    EXPECT_NE(r.err.find("the engine started during the download"), std::string::npos) << r.err;
+    const auto doc = Json(r);
+    ASSERT_TRUE(doc);
+    EXPECT_FALSE(doc->at("complete")->b);
+    EXPECT_EQ(doc->at("ended_by")->text, "engine-start");
+    EXPECT_GT(doc->at("failed_reads")->number, 20);
+    EXPECT_GT(doc->at("records")->number, 0);
+    EXPECT_LT(doc->at("records")->number, 3000);
+    CDeviceECUTracker saved;
+    ASSERT_EQ(saved.load(path), 1); // what arrived was kept
+    CMLockGuard lock(saved.getLock());
+    EXPECT_EQ(saved.GetCount(), static_cast<int32_t>(doc->at("records")->number));
 }
 
 INSTANTIATE_TEST_SUITE_P(BothGenerations,

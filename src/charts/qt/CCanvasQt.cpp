@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <utility>
 
@@ -51,6 +52,11 @@ CCanvasQt::CCanvasQt(int32_t width, int32_t height)
     m_image.fill(Qt::white);
     m_font.face = {};
     m_qfont = ToQFont(m_font);
+    m_fonts.push_back({m_font, m_qfont});
+}
+
+void CCanvasQt::SetCaching(bool on) {
+    m_caching = on;
 }
 
 QPainter& CCanvasQt::Painter() {
@@ -98,7 +104,26 @@ CanvasPen CCanvasQt::SelectPen(const CanvasPen& pen) {
 
 CanvasFont CCanvasQt::SelectFont(const CanvasFont& font) {
     if (!(font == m_font)) {
-        m_qfont = ToQFont(font);
+        // Charts switch between a few fonts many times a redraw: each is
+        // made once, and its index keys the texts kept in it.
+        const auto it = std::find_if(
+            m_fonts.begin(), m_fonts.end(), [&](const FontEntry& e) { return e.font == font; });
+        if (it != m_fonts.end()) {
+            m_fontIndex = static_cast<int32_t>(it - m_fonts.begin());
+            m_qfont = it->qfont;
+        } else {
+            constexpr size_t kFonts = 64;
+            if (m_fonts.size() >= kFonts) {
+                // Indexes are about to be reused: what was kept by them goes.
+                m_fonts.clear();
+                m_texts.Clear();
+                m_extents.Clear();
+                m_pixels.Clear();
+            }
+            m_qfont = ToQFont(font);
+            m_fontIndex = static_cast<int32_t>(m_fonts.size());
+            m_fonts.push_back({font, m_qfont});
+        }
     }
     return std::exchange(m_font, font);
 }
@@ -109,6 +134,12 @@ void CCanvasQt::MoveTo(int32_t x, int32_t y) {
 }
 
 void CCanvasQt::LineTo(int32_t x, int32_t y) {
+    // A wide pen reaches at most its width beyond the end points.
+    const int32_t reach = m_pen.style == CanvasPen::kDot ? 0 : std::max(m_pen.width, 1) - 1;
+    Drawn(std::min(m_x, x) - reach,
+          std::min(m_y, y) - reach,
+          std::max(m_x, x) + reach + 1,
+          std::max(m_y, y) + reach + 1);
     if (m_pen.width <= 1 || m_pen.style == CanvasPen::kDot) {
         PlotLine1(m_x, m_y, x, y);
     } else {
@@ -300,6 +331,12 @@ void CCanvasQt::Rectangle(int32_t left, int32_t top, int32_t right, int32_t bott
         return;
     }
     FillRect(left, top, right, bottom, kWhite);
+    // The outline's four sides (not the interior, which a chart draws in).
+    const int32_t reach = m_pen.style == CanvasPen::kDot ? 0 : std::max(m_pen.width, 1);
+    Drawn(left - reach, top - reach, right + reach, top + 1 + reach);
+    Drawn(left - reach, bottom - 1 - reach, right + reach, bottom + reach);
+    Drawn(left - reach, top - reach, left + 1 + reach, bottom + reach);
+    Drawn(right - 1 - reach, top - reach, right + reach, bottom + reach);
     if (m_pen.width <= 1 || m_pen.style == CanvasPen::kDot) {
         // The outline on the outermost pixels of the rectangle, clockwise
         // from the top-left corner, each corner drawn once.
@@ -333,25 +370,93 @@ void CCanvasQt::FillRect(
     if (right <= left || bottom <= top) {
         return;
     }
+    const QRgb rgb = ToQRgb(color);
+    const bool whole =
+        left == 0 && top == 0 && right == m_image.width() && bottom == m_image.height();
+    if (!whole && StillFilled({left, top, right, bottom}, rgb)) {
+        return; // no pixel would change
+    }
     EndPainter();
-    if (left == 0 && top == 0 && right == m_image.width() && bottom == m_image.height() &&
-        !m_image.isDetached()) {
+    if (whole && !m_image.isDetached()) {
         // The whole picture is painted over while a host still shows the
-        // last one: a new image, rather than a copy of the old that is
-        // overwritten at once.
-        m_image = QImage(m_image.width(), m_image.height(), m_image.format());
+        // last one: drawn into the one it showed before if it let go of
+        // that, else a new image; never a copy of the old that is
+        // overwritten at once. The shown one is kept for the next time.
+        QImage shown = std::move(m_image);
+        if (m_spare.isDetached() && m_spare.size() == shown.size() &&
+            m_spare.format() == shown.format()) {
+            m_image = std::move(m_spare);
+        } else {
+            m_image = QImage(shown.width(), shown.height(), shown.format());
+        }
+        m_spare = std::move(shown);
+    }
+    uchar* bits = m_image.bits();
+    const qsizetype stride = m_image.bytesPerLine();
+    if (whole) {
+        m_filled = m_caching;
+        m_fillColor = rgb;
+        if (m_filled) {
+            m_tilesX = ((m_image.width() - 1) >> kTileShift) + 1;
+            const int32_t tilesY = ((m_image.height() - 1) >> kTileShift) + 1;
+            m_drawn.assign(static_cast<size_t>(m_tilesX) * tilesY, 0);
+        }
+        if (stride == m_image.width() * static_cast<qsizetype>(sizeof(QRgb))) {
+            // One block (white, the usual colour, is one byte repeated).
+            QRgb* all = reinterpret_cast<QRgb*>(bits);
+            const size_t pixels = static_cast<size_t>(m_image.width()) * m_image.height();
+            if ((rgb & 0xFF) == ((rgb >> 8) & 0xFF) && (rgb & 0xFF) == ((rgb >> 16) & 0xFF) &&
+                (rgb & 0xFF) == (rgb >> 24)) {
+                std::memset(all, static_cast<int>(rgb & 0xFF), pixels * sizeof(QRgb));
+            } else {
+                std::fill(all, all + pixels, rgb);
+            }
+            return;
+        }
+    } else {
+        Drawn(left, top, right, bottom);
     }
     // The first row pixel by pixel, the others copied from it (a block copy
     // is much faster than a loop of stores).
-    const QRgb rgb = ToQRgb(color);
-    uchar* bits = m_image.bits();
-    const qsizetype stride = m_image.bytesPerLine();
     QRgb* first = reinterpret_cast<QRgb*>(bits + top * stride) + left;
     std::fill(first, first + (right - left), rgb);
     const size_t bytes = static_cast<size_t>(right - left) * sizeof(QRgb);
     for (int32_t y = top + 1; y < bottom; ++y) {
         std::memcpy(reinterpret_cast<QRgb*>(bits + y * stride) + left, first, bytes);
     }
+}
+
+void CCanvasQt::Drawn(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    if (!m_filled) {
+        return;
+    }
+    left = std::max(left, 0);
+    top = std::max(top, 0);
+    right = std::min(right, m_image.width());
+    bottom = std::min(bottom, m_image.height());
+    if (right <= left || bottom <= top) {
+        return;
+    }
+    const int32_t first = left >> kTileShift;
+    const size_t count = static_cast<size_t>(((right - 1) >> kTileShift) - first + 1);
+    for (int32_t ty = top >> kTileShift; ty <= (bottom - 1) >> kTileShift; ++ty) {
+        std::memset(m_drawn.data() + static_cast<size_t>(ty) * m_tilesX + first, 1, count);
+    }
+}
+
+bool CCanvasQt::StillFilled(const CanvasRect& r, QRgb rgb) const {
+    if (!m_filled || !m_caching || rgb != m_fillColor) {
+        return false;
+    }
+    const int32_t first = r.left >> kTileShift;
+    const size_t count = static_cast<size_t>(((r.right - 1) >> kTileShift) - first + 1);
+    for (int32_t ty = r.top >> kTileShift; ty <= (r.bottom - 1) >> kTileShift; ++ty) {
+        const uint8_t* row = m_drawn.data() + static_cast<size_t>(ty) * m_tilesX + first;
+        if (std::memchr(row, 1, count) != nullptr) {
+            return false;
+        }
+    }
+    return true;
 }
 
 CanvasColor CCanvasQt::SetTextColor(CanvasColor color) {
@@ -362,36 +467,171 @@ bool CCanvasQt::SetTransparentText(bool transparent) {
     return std::exchange(m_transparent, transparent);
 }
 
+std::string CCanvasQt::TextKey(std::string_view text, bool withPlace, int32_t x, int32_t y) const {
+    std::string key;
+    key.reserve(text.size() + 3 * sizeof(int32_t));
+    const auto append = [&key](int32_t v) {
+        key.append(reinterpret_cast<const char*>(&v), sizeof v);
+    };
+    append(m_fontIndex);
+    if (withPlace) {
+        append(x);
+        append(y);
+    }
+    key.append(text);
+    return key;
+}
+
+const QStaticText& CCanvasQt::LaidOut(std::string_view text) {
+    // A chart draws the same labels at every redraw: their layout is kept
+    // (the same pixels as laying the text out again, without shaping it).
+    const std::string key = TextKey(text, false);
+    if (m_caching) {
+        if (std::unique_ptr<QStaticText>* kept = m_texts.Find(key)) {
+            return **kept;
+        }
+    }
+    auto laidOut = std::make_unique<QStaticText>(
+        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    laidOut->setTextFormat(Qt::PlainText);
+    laidOut->setPerformanceHint(QStaticText::AggressiveCaching);
+    laidOut->prepare(QTransform(), m_qfont);
+    return *m_texts.Insert(key, std::move(laidOut));
+}
+
+void CCanvasQt::DrawText(
+    QPainter& painter, int32_t x, int32_t y, std::string_view text, QColor color) {
+    painter.setFont(m_qfont);
+    painter.setPen(color);
+    painter.drawStaticText(QPointF(x, y), LaidOut(text));
+}
+
+std::vector<CCanvasQt::Run>
+CCanvasQt::TakeText(int32_t x, int32_t y, std::string_view text, CanvasSize extent) {
+    const int32_t width = m_image.width();
+    const int32_t height = m_image.height();
+    if (m_scratch.size() != m_image.size()) {
+        m_scratch = QImage(width, height, QImage::Format_RGB32);
+        m_scratch.fill(0);
+    }
+    {
+        QPainter painter(&m_scratch);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setRenderHint(QPainter::TextAntialiasing, false);
+        DrawText(painter, x, y, text, Qt::white);
+    }
+    // The glyphs lie in the text's cell but for overhangs: look around it
+    // by a margin, and further while lit pixels reach the margin's edge.
+    uchar* const bits = m_scratch.bits();
+    const qsizetype stride = m_scratch.bytesPerLine();
+    const auto lit = [&](int32_t px, int32_t py) {
+        return (reinterpret_cast<const QRgb*>(bits + py * stride)[px] & 0xFFFFFF) != 0;
+    };
+    int32_t margin = std::max(extent.height, 8);
+    int32_t l = 0;
+    int32_t t = 0;
+    int32_t r = 0;
+    int32_t b = 0;
+    for (;;) {
+        l = std::max(x - margin, 0);
+        t = std::max(y - margin, 0);
+        r = std::min(x + extent.width + margin, width); // exclusive
+        b = std::min(y + extent.height + margin, height);
+        bool edge = false;
+        for (int32_t py = t; py < b && !edge; ++py) {
+            const bool edgeRow = (py == t && t > 0) || (py == b - 1 && b < height);
+            for (int32_t px = l; px < r && !edge; ++px) {
+                const bool edgeColumn = (px == l && l > 0) || (px == r - 1 && r < width);
+                edge = (edgeRow || edgeColumn) && lit(px, py);
+            }
+        }
+        if (!edge || (l == 0 && t == 0 && r == width && b == height)) {
+            break;
+        }
+        margin *= 2;
+    }
+    std::vector<Run> runs;
+    for (int32_t py = t; py < b; ++py) {
+        QRgb* line = reinterpret_cast<QRgb*>(bits + py * stride);
+        for (int32_t px = l; px < r; ++px) {
+            if ((line[px] & 0xFFFFFF) == 0) {
+                continue;
+            }
+            int32_t end = px;
+            while (end < r && (line[end] & 0xFFFFFF) != 0) {
+                ++end;
+            }
+            runs.push_back({py, px, end});
+            std::fill(line + px, line + end, QRgb{0}); // black again for the next one
+            px = end;
+        }
+    }
+    return runs;
+}
+
 void CCanvasQt::TextOut(int32_t x, int32_t y, std::string_view text) {
     if (text.empty()) {
         return;
     }
-    const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    const CanvasSize extent = TextExtent(text);
     if (!m_transparent) {
-        const CanvasSize extent = TextExtent(text);
         FillRect(x, y, x + extent.width, y + extent.height, kWhite);
     }
-    QPainter& painter = Painter();
-    painter.setFont(m_qfont);
-    painter.setPen(ToQColor(m_textColor));
-    // A chart draws the same labels at every redraw: their layout is kept
-    // (the same pixels as laying the text out again, without shaping it).
-    const QString key = m_qfont.key() + QChar(0) + s;
-    QStaticText* laidOut = m_texts.object(key);
-    if (laidOut == nullptr) {
-        laidOut = new QStaticText(s);
-        laidOut->setTextFormat(Qt::PlainText);
-        laidOut->setPerformanceHint(QStaticText::AggressiveCaching);
-        laidOut->prepare(QTransform(), m_qfont);
-        m_texts.insert(key, laidOut);
+    if (m_caching) {
+        const std::string key = TextKey(text, true, x, y);
+        TextPixels* kept = m_pixels.Find(key);
+        if (kept == nullptr) {
+            // Seen once: a readout whose value changes at every redraw
+            // would not pay for taking its pixels.
+            (void)m_pixels.Insert(key, TextPixels{});
+        } else {
+            if (!kept->taken) {
+                kept->runs = TakeText(x, y, text, extent); // leaves m_pixels alone
+                kept->taken = true;
+                CanvasRect& b = kept->bounds;
+                constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+                constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+                b = {kMax, kMax, kMin, kMin};
+                for (const Run& run : kept->runs) {
+                    b = {std::min(b.left, run.x0),
+                         std::min(b.top, run.y),
+                         std::max(b.right, run.x1),
+                         std::max(b.bottom, run.y + 1)};
+                }
+            }
+            Drawn(kept->bounds.left, kept->bounds.top, kept->bounds.right, kept->bounds.bottom);
+            EndPainter();
+            const QRgb rgb = ToQRgb(m_textColor);
+            uchar* const bits = m_image.bits();
+            const qsizetype stride = m_image.bytesPerLine();
+            for (const Run& run : kept->runs) {
+                QRgb* line = reinterpret_cast<QRgb*>(bits + run.y * stride);
+                std::fill(line + run.x0, line + run.x1, rgb);
+            }
+            return;
+        }
     }
-    painter.drawStaticText(QPointF(x, y), *laidOut);
+    // Glyphs stay within a cell's height around their cell (TakeText looks
+    // no further at first either).
+    const int32_t margin = std::max(extent.height, 8);
+    Drawn(x - margin, y - margin, x + extent.width + margin, y + extent.height + margin);
+    DrawText(Painter(), x, y, text, ToQColor(m_textColor));
 }
 
 CanvasSize CCanvasQt::TextExtent(std::string_view text) const {
+    const std::string key = m_caching ? TextKey(text, false) : std::string();
+    if (m_caching) {
+        if (const CanvasSize* kept = m_extents.Find(key)) {
+            return *kept;
+        }
+    }
     const QFontMetrics metrics(m_qfont);
     const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    return {metrics.horizontalAdvance(s), metrics.ascent() + metrics.descent()};
+    const CanvasSize extent{metrics.horizontalAdvance(s), metrics.ascent() + metrics.descent()};
+    if (m_caching) {
+        (void)m_extents.Insert(key, extent);
+    }
+    return extent;
 }
 
 std::unique_ptr<ICanvas> CCanvasQt::CreateCompatible(int32_t width, int32_t height) const {
@@ -406,6 +646,7 @@ void CCanvasQt::AlphaBlend(int32_t dx,
                            int32_t width,
                            int32_t height,
                            uint8_t alpha) {
+    Drawn(dx, dy, dx + width, dy + height);
     EndPainter();
     const auto* qt = dynamic_cast<const CCanvasQt*>(&source);
     if (qt != nullptr) {

@@ -2,10 +2,8 @@
 
 #include "charts/qt/CCanvasQt.h"
 
+#include <QPaintEvent>
 #include <QPainter>
-
-#include <algorithm>
-#include <cstring>
 
 CCanvasWidget::CCanvasWidget(QWidget* parent)
     : QWidget(parent) {
@@ -32,15 +30,15 @@ std::unique_ptr<ICanvas> CCanvasWidget::CreateSurface(int32_t width, int32_t hei
 
 void CCanvasWidget::BlockCopy(const ICanvas& surface) {
     if (const auto* qt = dynamic_cast<const CCanvasQt*>(&surface)) {
-        // Copied into the control's own image: sharing the surface's would
-        // make its next redraw copy it first (and allocate a new one) only
-        // to paint over it.
+        // The surface's image is kept, not copied: the canvas draws its
+        // next picture into another one (see CCanvasQt), and a copy of the
+        // same picture again changes nothing on screen.
         const QImage& image = qt->Image();
-        if (m_shown.size() != image.size() || m_shown.format() != image.format()) {
-            m_shown = QImage(image.size(), image.format());
+        const bool same = !m_shown.isNull() && image.cacheKey() == m_shown.cacheKey();
+        m_shown = image;
+        if (same) {
+            return;
         }
-        const qsizetype bytes = std::min(m_shown.sizeInBytes(), image.sizeInBytes());
-        std::memcpy(m_shown.bits(), image.constBits(), static_cast<size_t>(bytes));
     } else {
         const CanvasSize size = surface.Size();
         m_shown = QImage(size.width, size.height, QImage::Format_RGB32);
@@ -57,7 +55,7 @@ void CCanvasWidget::BlockCopy(const ICanvas& surface) {
     }
 }
 
-void CCanvasWidget::paintEvent(QPaintEvent*) {
+void CCanvasWidget::paintEvent(QPaintEvent* event) {
     if (!m_copied && m_onPaint) {
         m_inPaint = true;
         m_onPaint();
@@ -69,5 +67,7 @@ void CCanvasWidget::paintEvent(QPaintEvent*) {
         painter.fillRect(rect(), Qt::white);
         return;
     }
-    painter.drawImage(0, 0, m_shown);
+    // Only what Qt asks for (a dialog moved over the chart uncovers part).
+    const QRect area = event->rect();
+    painter.drawImage(area.topLeft(), m_shown, area);
 }

@@ -53,6 +53,7 @@ CCanvasQt::CCanvasQt(int32_t width, int32_t height)
     m_font.face = {};
     m_qfont = ToQFont(m_font);
     m_fonts.push_back({m_font, m_qfont});
+    m_tilesX = ((m_image.width() - 1) >> kTileShift) + 1;
 }
 
 void CCanvasQt::SetCaching(bool on) {
@@ -117,7 +118,7 @@ CanvasFont CCanvasQt::SelectFont(const CanvasFont& font) {
                 // Indexes are about to be reused: what was kept by them goes.
                 m_fonts.clear();
                 m_texts.Clear();
-                m_extents.Clear();
+                m_metrics.Clear();
                 m_pixels.Clear();
             }
             m_qfont = ToQFont(font);
@@ -291,8 +292,14 @@ void CCanvasQt::PlotLine1(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
             return;
         }
         const int32_t from = y0 < y1 ? y0 : y1 + 1;
-        const int32_t to = y0 < y1 ? y1 : y0 + 1; // exclusive
-        for (int32_t y = std::max(from, 0); y < std::min(to, h); ++y) {
+        const int32_t to = std::min(y0 < y1 ? y1 : y0 + 1, h); // exclusive
+        // Rows are further apart than a memory page, so the processor does
+        // not fetch the next ones on its own: ask for them a few rows ahead.
+        constexpr int32_t kAhead = 8;
+        for (int32_t y = std::max(from, 0); y < to; ++y) {
+            if (y + kAhead < to) {
+                __builtin_prefetch(row(y + kAhead) + x0, 1);
+            }
             row(y)[x0] = on;
         }
         return;
@@ -377,45 +384,13 @@ void CCanvasQt::FillRect(
         return; // no pixel would change
     }
     EndPainter();
-    if (whole && !m_image.isDetached()) {
-        // The whole picture is painted over while a host still shows the
-        // last one: drawn into the one it showed before if it let go of
-        // that, else a new image; never a copy of the old that is
-        // overwritten at once. The shown one is kept for the next time.
-        QImage shown = std::move(m_image);
-        if (m_spare.isDetached() && m_spare.size() == shown.size() &&
-            m_spare.format() == shown.format()) {
-            m_image = std::move(m_spare);
-        } else {
-            m_image = QImage(shown.width(), shown.height(), shown.format());
-        }
-        m_spare = std::move(shown);
+    if (whole) {
+        FillWhole(rgb);
+        return;
     }
+    Drawn(left, top, right, bottom);
     uchar* bits = m_image.bits();
     const qsizetype stride = m_image.bytesPerLine();
-    if (whole) {
-        m_filled = m_caching;
-        m_fillColor = rgb;
-        if (m_filled) {
-            m_tilesX = ((m_image.width() - 1) >> kTileShift) + 1;
-            const int32_t tilesY = ((m_image.height() - 1) >> kTileShift) + 1;
-            m_drawn.assign(static_cast<size_t>(m_tilesX) * tilesY, 0);
-        }
-        if (stride == m_image.width() * static_cast<qsizetype>(sizeof(QRgb))) {
-            // One block (white, the usual colour, is one byte repeated).
-            QRgb* all = reinterpret_cast<QRgb*>(bits);
-            const size_t pixels = static_cast<size_t>(m_image.width()) * m_image.height();
-            if ((rgb & 0xFF) == ((rgb >> 8) & 0xFF) && (rgb & 0xFF) == ((rgb >> 16) & 0xFF) &&
-                (rgb & 0xFF) == (rgb >> 24)) {
-                std::memset(all, static_cast<int>(rgb & 0xFF), pixels * sizeof(QRgb));
-            } else {
-                std::fill(all, all + pixels, rgb);
-            }
-            return;
-        }
-    } else {
-        Drawn(left, top, right, bottom);
-    }
     // The first row pixel by pixel, the others copied from it (a block copy
     // is much faster than a loop of stores).
     QRgb* first = reinterpret_cast<QRgb*>(bits + top * stride) + left;
@@ -426,8 +401,143 @@ void CCanvasQt::FillRect(
     }
 }
 
+void CCanvasQt::FillWhole(QRgb rgb) {
+    // What the image about to be filled holds.
+    Marks before;
+    if (!m_image.isDetached()) {
+        // A host still shows the last picture: drawn into the one it showed
+        // before if it let go of that, else a new image; never a copy of
+        // the old that is overwritten at once. The shown one is kept for
+        // the next time.
+        QImage shown = std::move(m_image);
+        Marks shownMarks = std::move(m_marks);
+        if (m_spare.isDetached() && m_spare.size() == shown.size() &&
+            m_spare.format() == shown.format()) {
+            m_image = std::move(m_spare);
+            before = std::move(m_spareMarks);
+        } else {
+            m_image = QImage(shown.width(), shown.height(), shown.format());
+        }
+        m_spare = std::move(shown);
+        m_spareMarks = std::move(shownMarks);
+    } else {
+        before = std::move(m_marks);
+    }
+    const int32_t width = m_image.width();
+    const int32_t height = m_image.height();
+    const size_t tiles = static_cast<size_t>(m_tilesX) * (((height - 1) >> kTileShift) + 1);
+    m_marks.filled = m_caching;
+    m_marks.color = rgb;
+    m_marks.tiles.assign(m_caching ? tiles : 0, 0);
+
+    uchar* const bits = m_image.bits();
+    const qsizetype stride = m_image.bytesPerLine();
+    // The same fill with drawing on top: only what was drawn on, while that
+    // is a small part (short runs cost more per pixel than one big fill).
+    const bool sameFill =
+        m_caching && before.filled && before.color == rgb && before.tiles.size() == tiles;
+    if (sameFill &&
+        4 * static_cast<size_t>(std::count(before.tiles.begin(), before.tiles.end(), uint8_t{1})) <=
+            tiles) {
+        const int32_t tile = 1 << kTileShift;
+        for (int32_t ty = 0; static_cast<size_t>(ty) * m_tilesX < tiles; ++ty) {
+            const uint8_t* row = before.tiles.data() + static_cast<size_t>(ty) * m_tilesX;
+            for (int32_t tx = 0; tx < m_tilesX; ++tx) {
+                if (row[tx] == 0) {
+                    continue;
+                }
+                int32_t end = tx;
+                while (end < m_tilesX && row[end] != 0) {
+                    ++end;
+                }
+                const int32_t x0 = tx * tile;
+                const int32_t x1 = std::min(end * tile, width);
+                for (int32_t y = ty * tile; y < std::min((ty + 1) * tile, height); ++y) {
+                    QRgb* line = reinterpret_cast<QRgb*>(bits + y * stride);
+                    std::fill(line + x0, line + x1, rgb);
+                }
+                tx = end;
+            }
+        }
+        return;
+    }
+    if (stride == width * static_cast<qsizetype>(sizeof(QRgb))) {
+        // One block (white, the usual colour, is one byte repeated).
+        QRgb* all = reinterpret_cast<QRgb*>(bits);
+        const size_t pixels = static_cast<size_t>(width) * height;
+        if ((rgb & 0xFF) == ((rgb >> 8) & 0xFF) && (rgb & 0xFF) == ((rgb >> 16) & 0xFF) &&
+            (rgb & 0xFF) == (rgb >> 24)) {
+            std::memset(all, static_cast<int>(rgb & 0xFF), pixels * sizeof(QRgb));
+        } else {
+            std::fill(all, all + pixels, rgb);
+        }
+        return;
+    }
+    for (int32_t y = 0; y < height; ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(bits + y * stride);
+        std::fill(line, line + width, rgb);
+    }
+}
+
+QRegion CCanvasQt::ChangedFrom(const QImage& before) const {
+    const int32_t width = m_image.width();
+    const int32_t height = m_image.height();
+    const QRegion all(0, 0, width, height);
+    if (!m_caching || !m_marks.filled || !m_spareMarks.filled ||
+        m_marks.color != m_spareMarks.color || m_spare.isNull() ||
+        before.cacheKey() != m_spare.cacheKey() ||
+        m_marks.tiles.size() != m_spareMarks.tiles.size()) {
+        return all;
+    }
+    // Both are the same fill but where either was drawn on. Bands of tile
+    // rows with the same runs of marked tiles; runs closer than a few tiles
+    // are joined (fewer rectangles to paint, a few more pixels).
+    const int32_t tile = 1 << kTileShift;
+    constexpr int32_t kJoin = 4;
+    std::vector<QRect> rects;
+    std::vector<std::pair<int32_t, int32_t>> runs;
+    std::vector<std::pair<int32_t, int32_t>> bandRuns;
+    size_t bandFirst = 0;
+    const size_t rows = m_marks.tiles.size() / static_cast<size_t>(m_tilesX);
+    for (size_t ty = 0; ty <= rows; ++ty) {
+        runs.clear();
+        if (ty < rows) {
+            const uint8_t* a = m_marks.tiles.data() + ty * m_tilesX;
+            const uint8_t* b = m_spareMarks.tiles.data() + ty * m_tilesX;
+            for (int32_t tx = 0; tx < m_tilesX; ++tx) {
+                if ((a[tx] | b[tx]) == 0) {
+                    continue;
+                }
+                int32_t end = tx + 1;
+                while (end < m_tilesX && (a[end] | b[end]) != 0) {
+                    ++end;
+                }
+                if (!runs.empty() && tx - runs.back().second <= kJoin) {
+                    runs.back().second = end;
+                } else {
+                    runs.emplace_back(tx, end);
+                }
+                tx = end;
+            }
+        }
+        if (ty == rows || runs != bandRuns) {
+            const int32_t top = static_cast<int32_t>(bandFirst) * tile;
+            const int32_t bottom = std::min(static_cast<int32_t>(ty) * tile, height);
+            for (const auto& [from, to] : bandRuns) {
+                rects.emplace_back(QPoint(from * tile, top),
+                                   QPoint(std::min(to * tile, width) - 1, bottom - 1));
+            }
+            bandRuns = runs;
+            bandFirst = ty;
+        }
+    }
+    QRegion changed;
+    changed.setRects(rects.data(), static_cast<int>(rects.size()));
+    return changed;
+}
+
 void CCanvasQt::Drawn(int32_t left, int32_t top, int32_t right, int32_t bottom) {
-    if (!m_filled) {
+    if (!m_marks.filled) {
         return;
     }
     left = std::max(left, 0);
@@ -440,18 +550,18 @@ void CCanvasQt::Drawn(int32_t left, int32_t top, int32_t right, int32_t bottom) 
     const int32_t first = left >> kTileShift;
     const size_t count = static_cast<size_t>(((right - 1) >> kTileShift) - first + 1);
     for (int32_t ty = top >> kTileShift; ty <= (bottom - 1) >> kTileShift; ++ty) {
-        std::memset(m_drawn.data() + static_cast<size_t>(ty) * m_tilesX + first, 1, count);
+        std::memset(m_marks.tiles.data() + static_cast<size_t>(ty) * m_tilesX + first, 1, count);
     }
 }
 
 bool CCanvasQt::StillFilled(const CanvasRect& r, QRgb rgb) const {
-    if (!m_filled || !m_caching || rgb != m_fillColor) {
+    if (!m_marks.filled || rgb != m_marks.color) {
         return false;
     }
     const int32_t first = r.left >> kTileShift;
     const size_t count = static_cast<size_t>(((r.right - 1) >> kTileShift) - first + 1);
     for (int32_t ty = r.top >> kTileShift; ty <= (r.bottom - 1) >> kTileShift; ++ty) {
-        const uint8_t* row = m_drawn.data() + static_cast<size_t>(ty) * m_tilesX + first;
+        const uint8_t* row = m_marks.tiles.data() + static_cast<size_t>(ty) * m_tilesX + first;
         if (std::memchr(row, 1, count) != nullptr) {
             return false;
         }
@@ -507,12 +617,12 @@ void CCanvasQt::DrawText(
 }
 
 std::vector<CCanvasQt::Run>
-CCanvasQt::TakeText(int32_t x, int32_t y, std::string_view text, CanvasSize extent) {
+CCanvasQt::TakeText(int32_t x, int32_t y, std::string_view text, const TextMetrics& metrics) {
     const int32_t width = m_image.width();
     const int32_t height = m_image.height();
     if (m_scratch.size() != m_image.size()) {
         m_scratch = QImage(width, height, QImage::Format_RGB32);
-        m_scratch.fill(0);
+        m_scratch.fill(Qt::black);
     }
     {
         QPainter painter(&m_scratch);
@@ -520,49 +630,59 @@ CCanvasQt::TakeText(int32_t x, int32_t y, std::string_view text, CanvasSize exte
         painter.setRenderHint(QPainter::TextAntialiasing, false);
         DrawText(painter, x, y, text, Qt::white);
     }
-    // The glyphs lie in the text's cell but for overhangs: look around it
-    // by a margin, and further while lit pixels reach the margin's edge.
+    // Lit pixels are the pen's white, all else black. They lie within the
+    // glyphs' ink rectangle; it is looked around further while lit pixels
+    // reach the edge of where it looked.
     uchar* const bits = m_scratch.bits();
     const qsizetype stride = m_scratch.bytesPerLine();
-    const auto lit = [&](int32_t px, int32_t py) {
-        return (reinterpret_cast<const QRgb*>(bits + py * stride)[px] & 0xFFFFFF) != 0;
-    };
-    int32_t margin = std::max(extent.height, 8);
+    const auto line = [&](int32_t py) { return reinterpret_cast<QRgb*>(bits + py * stride); };
+    constexpr QRgb kColour = 0x00FFFFFF; // the alpha byte of RGB32 pixels is always set
+    const auto lit = [](QRgb v) { return (v & kColour) != 0; };
+    QRect area = metrics.ink.translated(x, y);
     int32_t l = 0;
     int32_t t = 0;
     int32_t r = 0;
     int32_t b = 0;
-    for (;;) {
-        l = std::max(x - margin, 0);
-        t = std::max(y - margin, 0);
-        r = std::min(x + extent.width + margin, width); // exclusive
-        b = std::min(y + extent.height + margin, height);
+    for (int32_t grow = 1;; grow *= 2) {
+        l = std::max(area.left() - grow, 0);
+        t = std::max(area.top() - grow, 0);
+        r = std::min(area.right() + 1 + grow, width); // exclusive
+        b = std::min(area.bottom() + 1 + grow, height);
         bool edge = false;
-        for (int32_t py = t; py < b && !edge; ++py) {
-            const bool edgeRow = (py == t && t > 0) || (py == b - 1 && b < height);
-            for (int32_t px = l; px < r && !edge; ++px) {
-                const bool edgeColumn = (px == l && l > 0) || (px == r - 1 && r < width);
-                edge = (edgeRow || edgeColumn) && lit(px, py);
+        for (int32_t py : {t, b - 1}) {
+            if ((py == t && t > 0) || (py == b - 1 && b < height)) {
+                const QRgb* p = line(py);
+                edge = edge || std::any_of(p + l, p + r, lit);
             }
+        }
+        for (int32_t py = t; py < b && !edge; ++py) {
+            edge = (l > 0 && lit(line(py)[l])) || (r < width && lit(line(py)[r - 1]));
         }
         if (!edge || (l == 0 && t == 0 && r == width && b == height)) {
             break;
         }
-        margin *= 2;
+        area = QRect(QPoint(l, t), QPoint(r - 1, b - 1));
     }
     std::vector<Run> runs;
     for (int32_t py = t; py < b; ++py) {
-        QRgb* line = reinterpret_cast<QRgb*>(bits + py * stride);
+        QRgb* p = line(py);
+        QRgb any = 0;
         for (int32_t px = l; px < r; ++px) {
-            if ((line[px] & 0xFFFFFF) == 0) {
+            any |= p[px];
+        }
+        if (!lit(any)) {
+            continue;
+        }
+        for (int32_t px = l; px < r; ++px) {
+            if (!lit(p[px])) {
                 continue;
             }
             int32_t end = px;
-            while (end < r && (line[end] & 0xFFFFFF) != 0) {
+            while (end < r && lit(p[end])) {
                 ++end;
             }
             runs.push_back({py, px, end});
-            std::fill(line + px, line + end, QRgb{0}); // black again for the next one
+            std::fill(p + px, p + end, qRgb(0, 0, 0)); // black again for the next one
             px = end;
         }
     }
@@ -573,7 +693,8 @@ void CCanvasQt::TextOut(int32_t x, int32_t y, std::string_view text) {
     if (text.empty()) {
         return;
     }
-    const CanvasSize extent = TextExtent(text);
+    const TextMetrics metrics = Metrics(text);
+    const CanvasSize extent = metrics.extent;
     if (!m_transparent) {
         FillRect(x, y, x + extent.width, y + extent.height, kWhite);
     }
@@ -586,7 +707,7 @@ void CCanvasQt::TextOut(int32_t x, int32_t y, std::string_view text) {
             (void)m_pixels.Insert(key, TextPixels{});
         } else {
             if (!kept->taken) {
-                kept->runs = TakeText(x, y, text, extent); // leaves m_pixels alone
+                kept->runs = TakeText(x, y, text, metrics); // leaves m_pixels alone
                 kept->taken = true;
                 CanvasRect& b = kept->bounds;
                 constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
@@ -611,27 +732,34 @@ void CCanvasQt::TextOut(int32_t x, int32_t y, std::string_view text) {
             return;
         }
     }
-    // Glyphs stay within a cell's height around their cell (TakeText looks
-    // no further at first either).
-    const int32_t margin = std::max(extent.height, 8);
-    Drawn(x - margin, y - margin, x + extent.width + margin, y + extent.height + margin);
+    const QRect ink = metrics.ink.translated(x, y);
+    Drawn(ink.left(), ink.top(), ink.right() + 1, ink.bottom() + 1);
     DrawText(Painter(), x, y, text, ToQColor(m_textColor));
 }
 
-CanvasSize CCanvasQt::TextExtent(std::string_view text) const {
-    const std::string key = m_caching ? TextKey(text, false) : std::string();
+const CCanvasQt::TextMetrics& CCanvasQt::Metrics(std::string_view text) const {
+    const std::string key = TextKey(text, false);
     if (m_caching) {
-        if (const CanvasSize* kept = m_extents.Find(key)) {
+        if (const TextMetrics* kept = m_metrics.Find(key)) {
             return *kept;
         }
     }
     const QFontMetrics metrics(m_qfont);
     const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    const CanvasSize extent{metrics.horizontalAdvance(s), metrics.ascent() + metrics.descent()};
-    if (m_caching) {
-        (void)m_extents.Insert(key, extent);
-    }
-    return extent;
+    TextMetrics m;
+    m.extent = {metrics.horizontalAdvance(s), metrics.ascent() + metrics.descent()};
+    // The glyphs' bounding boxes from the baseline, widened by a margin
+    // for rounding and hinting: nothing is drawn beyond it.
+    const int32_t margin = 2 + m.extent.height / 8;
+    m.ink = metrics.boundingRect(s)
+                .translated(0, metrics.ascent())
+                .united(QRect(0, 0, std::max(m.extent.width, 1), std::max(m.extent.height, 1)))
+                .adjusted(-margin, -margin, margin, margin);
+    return m_metrics.Insert(key, m);
+}
+
+CanvasSize CCanvasQt::TextExtent(std::string_view text) const {
+    return Metrics(text).extent;
 }
 
 std::unique_ptr<ICanvas> CCanvasQt::CreateCompatible(int32_t width, int32_t height) const {

@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QImage>
 #include <QPainter>
+#include <QRegion>
 #include <QStaticText>
 
 #include <memory>
@@ -86,6 +87,12 @@ public:
     // antialiasing.
     [[nodiscard]] static QFont ToQFont(const CanvasFont& font);
 
+    // The part of this surface that may differ from before, the picture
+    // this canvas drew before its last fill of the whole surface (what a
+    // host showed until now): all of it unless both pictures are the same
+    // fill with drawing on top whose places the canvas kept.
+    [[nodiscard]] QRegion ChangedFrom(const QImage& before) const;
+
     // Off: every text is laid out, measured and drawn afresh (tests draw the
     // same picture both ways to show that what is kept changes no pixel).
     // On by default.
@@ -108,6 +115,17 @@ private:
         CanvasFont font;
         QFont qfont;
     };
+    struct TextMetrics {
+        CanvasSize extent; // width and cell height
+        QRect ink;         // where glyphs may light pixels, from the cell's top-left
+    };
+    // A picture filled whole with one colour, and the tiles of kTile x kTile
+    // pixels that anything was drawn on since (m_tilesX a row).
+    struct Marks {
+        bool filled = false;
+        QRgb color = 0;
+        std::vector<uint8_t> tiles;
+    };
 
     void PlotLine1(int32_t x0, int32_t y0, int32_t x1, int32_t y1);
     void PlotWideLine(int32_t x0, int32_t y0, int32_t x1, int32_t y1);
@@ -120,11 +138,14 @@ private:
     [[nodiscard]] std::string
     TextKey(std::string_view text, bool withPlace, int32_t x = 0, int32_t y = 0) const;
     [[nodiscard]] const QStaticText& LaidOut(std::string_view text);
+    [[nodiscard]] const TextMetrics& Metrics(std::string_view text) const;
     // Draws text with its top-left at (x, y) in color onto painter's surface.
     void DrawText(QPainter& painter, int32_t x, int32_t y, std::string_view text, QColor color);
     // The runs text lights at (x, y) with extent as its cell.
     [[nodiscard]] std::vector<Run>
-    TakeText(int32_t x, int32_t y, std::string_view text, CanvasSize extent);
+    TakeText(int32_t x, int32_t y, std::string_view text, const TextMetrics& metrics);
+    // Fills the whole surface with rgb (see FillRect).
+    void FillWhole(QRgb rgb);
 
     // Marks left..right - 1 x top..bottom - 1 as drawn on since the last
     // fill of the whole surface.
@@ -150,19 +171,18 @@ private:
     static constexpr size_t kLaidOutTexts = 1024;
     static constexpr size_t kTextPixels = 256;
     CRecentCache<std::unique_ptr<QStaticText>> m_texts{kLaidOutTexts};
-    mutable CRecentCache<CanvasSize> m_extents{kLaidOutTexts};
+    mutable CRecentCache<TextMetrics> m_metrics{kLaidOutTexts};
     CRecentCache<TextPixels> m_pixels{kTextPixels};
     // A chart fills the whole surface, then parts of it white again (the
     // interiors of its frames, the cells of opaque texts): such a fill is
-    // left out when nothing was drawn there since. m_drawn marks the tiles
-    // of kTile x kTile pixels that anything touched since the whole-surface
-    // fill (m_tilesX a row), so a fill over unmarked tiles only would
-    // change no pixel.
+    // left out when nothing was drawn there since; and the fill of the
+    // whole surface needs to cover only what the picture had drawn on top
+    // of the same fill. m_marks tracks m_image, m_spareMarks m_spare; a
+    // tile is marked before anything may change a pixel in it.
     static constexpr int32_t kTileShift = 2;
-    bool m_filled = false; // the whole surface was filled with m_fillColor
-    QRgb m_fillColor = 0;
     int32_t m_tilesX = 0;
-    std::vector<uint8_t> m_drawn;
+    Marks m_marks;
+    Marks m_spareMarks;
     // Black but for a text being taken; the surface's size. Made when the
     // first text is taken.
     QImage m_scratch;

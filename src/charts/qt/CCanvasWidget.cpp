@@ -34,19 +34,26 @@ void CCanvasWidget::BlockCopy(const ICanvas& surface) {
         // next picture into another one (see CCanvasQt), and a copy of the
         // same picture again changes nothing on screen.
         const QImage& image = qt->Image();
-        const bool same = !m_shown.isNull() && image.cacheKey() == m_shown.cacheKey();
-        m_shown = image;
-        if (same) {
+        if (!m_shown.isNull() && image.cacheKey() == m_shown.cacheKey()) {
             return;
         }
-    } else {
-        const CanvasSize size = surface.Size();
-        m_shown = QImage(size.width, size.height, QImage::Format_RGB32);
-        for (int32_t y = 0; y < size.height; ++y) {
-            for (int32_t x = 0; x < size.width; ++x) {
-                const CanvasColor c = surface.PixelAt(x, y);
-                m_shown.setPixel(x, y, qRgb(RedOf(c), GreenOf(c), BlueOf(c)));
-            }
+        // Only where the new picture may differ from the one on screen.
+        const QRegion changed = m_shown.isNull() || m_shown.size() != image.size()
+                                    ? QRegion(0, 0, image.width(), image.height())
+                                    : qt->ChangedFrom(m_shown);
+        m_shown = image;
+        m_copied = true;
+        if (!m_inPaint) {
+            update(changed);
+        }
+        return;
+    }
+    const CanvasSize size = surface.Size();
+    m_shown = QImage(size.width, size.height, QImage::Format_RGB32);
+    for (int32_t y = 0; y < size.height; ++y) {
+        for (int32_t x = 0; x < size.width; ++x) {
+            const CanvasColor c = surface.PixelAt(x, y);
+            m_shown.setPixel(x, y, qRgb(RedOf(c), GreenOf(c), BlueOf(c)));
         }
     }
     m_copied = true;
@@ -67,7 +74,9 @@ void CCanvasWidget::paintEvent(QPaintEvent* event) {
         painter.fillRect(rect(), Qt::white);
         return;
     }
-    // Only what Qt asks for (a dialog moved over the chart uncovers part).
-    const QRect area = event->rect();
-    painter.drawImage(area.topLeft(), m_shown, area);
+    // Only what Qt asks for: what changed, or what a window moved away
+    // from uncovers.
+    for (const QRect& area : event->region()) {
+        painter.drawImage(area.topLeft(), m_shown, area);
+    }
 }

@@ -489,8 +489,16 @@ QRegion CCanvasQt::ChangedFrom(const QImage& before) const {
         m_marks.tiles.size() != m_spareMarks.tiles.size()) {
         return all;
     }
-    // Both are the same fill but where either was drawn on. Bands of tile
-    // rows with the same runs of marked tiles; runs closer than a few tiles
+    // Both are the same fill but where either was drawn on; when that is
+    // most of it, all of it (as cheap to paint, cheaper to work out).
+    size_t marked = 0;
+    for (size_t i = 0; i < m_marks.tiles.size(); ++i) {
+        marked += (m_marks.tiles[i] | m_spareMarks.tiles[i]) != 0 ? 1 : 0;
+    }
+    if (2 * marked > m_marks.tiles.size()) {
+        return all;
+    }
+    // Bands of tile rows with the same runs of marked tiles; runs closer than a few tiles
     // are joined (fewer rectangles to paint, a few more pixels).
     const int32_t tile = 1 << kTileShift;
     constexpr int32_t kJoin = 4;

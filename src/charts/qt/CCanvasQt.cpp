@@ -461,21 +461,19 @@ void CCanvasQt::FillWhole(QRgb rgb) {
         }
         return;
     }
-    if (stride == width * static_cast<qsizetype>(sizeof(QRgb))) {
-        // One block (white, the usual colour, is one byte repeated).
-        QRgb* all = reinterpret_cast<QRgb*>(bits);
-        const size_t pixels = static_cast<size_t>(width) * height;
-        if ((rgb & 0xFF) == ((rgb >> 8) & 0xFF) && (rgb & 0xFF) == ((rgb >> 16) & 0xFF) &&
-            (rgb & 0xFF) == (rgb >> 24)) {
-            std::memset(all, static_cast<int>(rgb & 0xFF), pixels * sizeof(QRgb));
-        } else {
-            std::fill(all, all + pixels, rgb);
-        }
+    const bool oneByte = (rgb & 0xFF) == ((rgb >> 8) & 0xFF) &&
+                         (rgb & 0xFF) == ((rgb >> 16) & 0xFF) && (rgb & 0xFF) == (rgb >> 24);
+    if (oneByte && stride == width * static_cast<qsizetype>(sizeof(QRgb))) {
+        // White, the usual colour, is one byte repeated: one block.
+        std::memset(bits, static_cast<int>(rgb & 0xFF), static_cast<size_t>(stride) * height);
         return;
     }
-    for (int32_t y = 0; y < height; ++y) {
-        QRgb* line = reinterpret_cast<QRgb*>(bits + y * stride);
-        std::fill(line, line + width, rgb);
+    // The first row pixel by pixel, the others copied from it (a block copy
+    // is much faster than a loop of stores).
+    QRgb* first = reinterpret_cast<QRgb*>(bits);
+    std::fill(first, first + width, rgb);
+    for (int32_t y = 1; y < height; ++y) {
+        std::memcpy(bits + y * stride, first, static_cast<size_t>(width) * sizeof(QRgb));
     }
 }
 
@@ -556,9 +554,16 @@ void CCanvasQt::Drawn(int32_t left, int32_t top, int32_t right, int32_t bottom) 
         return;
     }
     const int32_t first = left >> kTileShift;
-    const size_t count = static_cast<size_t>(((right - 1) >> kTileShift) - first + 1);
+    const int32_t count = ((right - 1) >> kTileShift) - first + 1;
     for (int32_t ty = top >> kTileShift; ty <= (bottom - 1) >> kTileShift; ++ty) {
-        std::memset(m_marks.tiles.data() + static_cast<size_t>(ty) * m_tilesX + first, 1, count);
+        uint8_t* row = m_marks.tiles.data() + static_cast<size_t>(ty) * m_tilesX + first;
+        if (count <= 8) { // a curve's segment: cheaper than a call
+            for (int32_t i = 0; i < count; ++i) {
+                row[i] = 1;
+            }
+        } else {
+            std::memset(row, 1, static_cast<size_t>(count));
+        }
     }
 }
 

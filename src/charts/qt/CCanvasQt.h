@@ -169,7 +169,7 @@ private:
     // By font and text (the most recent ones): layouts, widths; by font,
     // place and text: the pixels of texts drawn there.
     static constexpr size_t kLaidOutTexts = 1024;
-    static constexpr size_t kTextPixels = 256;
+    static constexpr size_t kTextPixels = 1024;
     CRecentCache<std::unique_ptr<QStaticText>> m_texts{kLaidOutTexts};
     mutable CRecentCache<TextMetrics> m_metrics{kLaidOutTexts};
     CRecentCache<TextPixels> m_pixels{kTextPixels};

@@ -15,8 +15,11 @@
 #include "foundation/CTextTable.h"
 #include "records/CDeviceECUTracker.h"
 
+#include <QCoreApplication>
 #include <QImage>
+#include <QPixmap>
 #include <QRegion>
+#include <QScreen>
 
 #include <gtest/gtest.h>
 
@@ -350,3 +353,29 @@ TEST(CRecentCache, KeepsWhatIsUsedAgainAndAtMostTwiceItsCapacity) {
 }
 
 } // namespace
+
+// What the screen shows after redraws that repaint only what changed is the
+// last picture, every pixel of it.
+TEST(CCanvasQtKept, TheScreenShowsTheWholeLastPictureAfterPartialRepaints) {
+    CCanvasWidget host;
+    host.resize(360, 240);
+    host.show();
+    QCoreApplication::processEvents();
+    std::unique_ptr<ICanvas> surface = host.CreateSurface(360, 240);
+    for (int round = 0; round < 6; ++round) {
+        surface->FillRect(0, 0, 360, 240, kWhite);
+        surface->SelectPen({CanvasPen::kSolid, 2, Rgb(200, 0, 0)});
+        surface->MoveTo(10, 20 + 30 * round);
+        surface->LineTo(340, 200 - 25 * round);
+        surface->SelectFont({"", 18, 400, true});
+        surface->TextOut(20 + 40 * (round % 3), 100, "Rpm:" + std::to_string(1000 * round));
+        host.BlockCopy(*surface);
+        QCoreApplication::processEvents(); // the paint
+        const QImage screen =
+            host.screen()->grabWindow(host.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(FirstDifference(screen.copy(0, 0, 360, 240),
+                                  static_cast<const CCanvasQt&>(*surface).Image()),
+                  "")
+            << "round " << round;
+    }
+}

@@ -368,13 +368,17 @@ void CCanvasQt::Rectangle(int32_t left, int32_t top, int32_t right, int32_t bott
     painter.drawRect(QRect(left, top, right - left - 1, bottom - top - 1));
 }
 
-void CCanvasQt::FillRect(
-    int32_t left, int32_t top, int32_t right, int32_t bottom, CanvasColor color) {
+bool CCanvasQt::ClipToSurface(int32_t& left, int32_t& top, int32_t& right, int32_t& bottom) const {
     left = std::max(left, 0);
     top = std::max(top, 0);
     right = std::min(right, m_image.width());
     bottom = std::min(bottom, m_image.height());
-    if (right <= left || bottom <= top) {
+    return left < right && top < bottom;
+}
+
+void CCanvasQt::FillRect(
+    int32_t left, int32_t top, int32_t right, int32_t bottom, CanvasColor color) {
+    if (!ClipToSurface(left, top, right, bottom)) {
         return;
     }
     const QRgb rgb = ToQRgb(color);
@@ -546,11 +550,7 @@ void CCanvasQt::Drawn(int32_t left, int32_t top, int32_t right, int32_t bottom) 
     if (!m_marks.filled) {
         return;
     }
-    left = std::max(left, 0);
-    top = std::max(top, 0);
-    right = std::min(right, m_image.width());
-    bottom = std::min(bottom, m_image.height());
-    if (right <= left || bottom <= top) {
+    if (!ClipToSurface(left, top, right, bottom)) {
         return;
     }
     const int32_t first = left >> kTileShift;
@@ -661,6 +661,9 @@ CCanvasQt::TakeText(int32_t x, int32_t y, std::string_view text, const TextMetri
         t = std::max(area.top() - grow, 0);
         r = std::min(area.right() + 1 + grow, width); // exclusive
         b = std::min(area.bottom() + 1 + grow, height);
+        if (l >= r || t >= b) {
+            return {}; // wholly off the surface: nothing was lit
+        }
         bool edge = false;
         for (int32_t py : {t, b - 1}) {
             if ((py == t && t > 0) || (py == b - 1 && b < height)) {

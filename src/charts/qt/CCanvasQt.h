@@ -147,6 +147,9 @@ private:
     // Fills the whole surface with rgb (see FillRect).
     void FillWhole(QRgb rgb);
 
+    // The rectangle cut to the surface; false when nothing is left.
+    [[nodiscard]] bool
+    ClipToSurface(int32_t& left, int32_t& top, int32_t& right, int32_t& bottom) const;
     // Marks left..right - 1 x top..bottom - 1 as drawn on since the last
     // fill of the whole surface.
     void Drawn(int32_t left, int32_t top, int32_t right, int32_t bottom);

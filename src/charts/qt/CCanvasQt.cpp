@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -629,13 +630,27 @@ void CCanvasQt::DrawText(
     painter.drawStaticText(QPointF(x, y), LaidOut(text));
 }
 
-std::vector<CCanvasQt::Run>
+std::optional<std::vector<CCanvasQt::Run>>
 CCanvasQt::TakeText(int32_t x, int32_t y, std::string_view text, const TextMetrics& metrics) {
     const int32_t width = m_image.width();
     const int32_t height = m_image.height();
     if (m_scratch.size() != m_image.size()) {
-        m_scratch = QImage(width, height, QImage::Format_RGB32);
-        m_scratch.fill(Qt::black);
+        // Zeroed memory that the system hands out page by page: only the
+        // rows texts are taken on ever take room (8 MB at 1920 x 1080
+        // otherwise, for each chart).
+        const qsizetype stride = static_cast<qsizetype>(width) * sizeof(QRgb);
+        void* memory = std::calloc(static_cast<size_t>(stride) * height, 1);
+        if (memory == nullptr) {
+            return std::nullopt;
+        }
+        m_scratch = QImage(
+            static_cast<uchar*>(memory),
+            width,
+            height,
+            stride,
+            QImage::Format_RGB32,
+            [](void* p) { std::free(p); },
+            memory);
     }
     {
         QPainter painter(&m_scratch);
@@ -662,7 +677,7 @@ CCanvasQt::TakeText(int32_t x, int32_t y, std::string_view text, const TextMetri
         r = std::min(area.right() + 1 + grow, width); // exclusive
         b = std::min(area.bottom() + 1 + grow, height);
         if (l >= r || t >= b) {
-            return {}; // wholly off the surface: nothing was lit
+            return std::vector<Run>{}; // wholly off the surface: nothing was lit
         }
         bool edge = false;
         for (int32_t py : {t, b - 1}) {
@@ -714,43 +729,51 @@ void CCanvasQt::TextOut(int32_t x, int32_t y, std::string_view text) {
     if (!m_transparent) {
         FillRect(x, y, x + extent.width, y + extent.height, kWhite);
     }
-    if (m_caching) {
-        const std::string key = TextKey(text, true, x, y);
-        TextPixels* kept = m_pixels.Find(key);
-        if (kept == nullptr) {
-            // Seen once: a readout whose value changes at every redraw
-            // would not pay for taking its pixels.
-            (void)m_pixels.Insert(key, TextPixels{});
-        } else {
-            if (!kept->taken) {
-                kept->runs = TakeText(x, y, text, metrics); // leaves m_pixels alone
-                kept->taken = true;
-                CanvasRect& b = kept->bounds;
-                constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
-                constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
-                b = {kMax, kMax, kMin, kMin};
-                for (const Run& run : kept->runs) {
-                    b = {std::min(b.left, run.x0),
-                         std::min(b.top, run.y),
-                         std::max(b.right, run.x1),
-                         std::max(b.bottom, run.y + 1)};
-                }
-            }
-            Drawn(kept->bounds.left, kept->bounds.top, kept->bounds.right, kept->bounds.bottom);
-            EndPainter();
-            const QRgb rgb = ToQRgb(m_textColor);
-            uchar* const bits = m_image.bits();
-            const qsizetype stride = m_image.bytesPerLine();
-            for (const Run& run : kept->runs) {
-                QRgb* line = reinterpret_cast<QRgb*>(bits + run.y * stride);
-                std::fill(line + run.x0, line + run.x1, rgb);
-            }
-            return;
-        }
+    if (m_caching && DrawKept(x, y, text, metrics)) {
+        return;
     }
     const QRect ink = metrics.ink.translated(x, y);
     Drawn(ink.left(), ink.top(), ink.right() + 1, ink.bottom() + 1);
     DrawText(Painter(), x, y, text, ToQColor(m_textColor));
+}
+
+bool CCanvasQt::DrawKept(int32_t x, int32_t y, std::string_view text, const TextMetrics& metrics) {
+    const std::string key = TextKey(text, true, x, y);
+    TextPixels* kept = m_pixels.Find(key);
+    if (kept == nullptr) {
+        // Seen once: a readout whose value changes at every redraw would
+        // not pay for taking its pixels.
+        (void)m_pixels.Insert(key, TextPixels{});
+        return false;
+    }
+    if (!kept->taken) {
+        std::optional<std::vector<Run>> runs = TakeText(x, y, text, metrics);
+        if (!runs) {
+            return false; // no room for the scratch surface: drawn as it comes
+        }
+        kept->runs = std::move(*runs); // TakeText leaves m_pixels alone
+        kept->taken = true;
+        CanvasRect& b = kept->bounds;
+        constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+        constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+        b = {kMax, kMax, kMin, kMin};
+        for (const Run& run : kept->runs) {
+            b = {std::min(b.left, run.x0),
+                 std::min(b.top, run.y),
+                 std::max(b.right, run.x1),
+                 std::max(b.bottom, run.y + 1)};
+        }
+    }
+    Drawn(kept->bounds.left, kept->bounds.top, kept->bounds.right, kept->bounds.bottom);
+    EndPainter();
+    const QRgb rgb = ToQRgb(m_textColor);
+    uchar* const bits = m_image.bits();
+    const qsizetype stride = m_image.bytesPerLine();
+    for (const Run& run : kept->runs) {
+        QRgb* line = reinterpret_cast<QRgb*>(bits + run.y * stride);
+        std::fill(line + run.x0, line + run.x1, rgb);
+    }
+    return true;
 }
 
 const CCanvasQt::TextMetrics& CCanvasQt::Metrics(std::string_view text) const {

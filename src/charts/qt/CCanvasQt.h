@@ -10,6 +10,7 @@
 #include <QStaticText>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -141,8 +142,13 @@ private:
     [[nodiscard]] const TextMetrics& Metrics(std::string_view text) const;
     // Draws text with its top-left at (x, y) in color onto painter's surface.
     void DrawText(QPainter& painter, int32_t x, int32_t y, std::string_view text, QColor color);
-    // The runs text lights at (x, y) with extent as its cell.
-    [[nodiscard]] std::vector<Run>
+    // Draws text at (x, y) from its kept pixels, taking them at its second
+    // time there; false when it is to be drawn afresh.
+    [[nodiscard]] bool
+    DrawKept(int32_t x, int32_t y, std::string_view text, const TextMetrics& metrics);
+    // The runs text lights at (x, y); none when there is no memory for the
+    // scratch surface.
+    [[nodiscard]] std::optional<std::vector<Run>>
     TakeText(int32_t x, int32_t y, std::string_view text, const TextMetrics& metrics);
     // Fills the whole surface with rgb (see FillRect).
     void FillWhole(QRgb rgb);
@@ -187,7 +193,7 @@ private:
     Marks m_marks;
     Marks m_spareMarks;
     // Black but for a text being taken; the surface's size. Made when the
-    // first text is taken.
+    // first text is taken (its memory is taken by the rows used).
     QImage m_scratch;
     int32_t m_x = 0;
     int32_t m_y = 0;

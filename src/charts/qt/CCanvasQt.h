@@ -40,6 +40,14 @@
 // host showed before, once it has let go of it, rather than copying or
 // allocating 8 MB at 1920 x 1080.
 //
+// After a whole-surface fill the canvas marks the 4 x 4 pixel tiles that
+// anything is drawn on. A fill with that colour over unmarked tiles is left
+// out (a frame's white inside on a white surface); the next whole fill with
+// the same colour into the same picture covers only the marked tiles (when
+// they are a small part); and ChangedFrom names the tiles marked in either
+// of the last two pictures, which is all a host needs to repaint. With
+// SetCaching(false) none of this is kept.
+//
 // Thread safety: none (see ICanvas).
 class CCanvasQt : public ICanvas {
 public:
@@ -165,7 +173,7 @@ private:
 
     QImage m_image;
     // The picture a host showed before, to draw the next one into once the
-    // host has let go of it (see FillRect).
+    // host has let go of it (see FillWhole).
     QImage m_spare;
     mutable QPainter m_painter;
     CanvasPen m_pen;

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <map>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -51,6 +53,12 @@ CCanvasQt::CCanvasQt(int32_t width, int32_t height)
     m_image.fill(Qt::white);
     m_font.face = {};
     m_qfont = ToQFont(m_font);
+    m_fonts.push_back({m_font, m_qfont});
+    m_tilesX = ((m_image.width() - 1) >> kTileShift) + 1;
+}
+
+void CCanvasQt::SetCaching(bool on) {
+    m_caching = on;
 }
 
 QPainter& CCanvasQt::Painter() {
@@ -98,7 +106,26 @@ CanvasPen CCanvasQt::SelectPen(const CanvasPen& pen) {
 
 CanvasFont CCanvasQt::SelectFont(const CanvasFont& font) {
     if (!(font == m_font)) {
-        m_qfont = ToQFont(font);
+        // Charts switch between a few fonts many times a redraw: each is
+        // made once, and its index keys the texts kept in it.
+        const auto it = std::find_if(
+            m_fonts.begin(), m_fonts.end(), [&](const FontEntry& e) { return e.font == font; });
+        if (it != m_fonts.end()) {
+            m_fontIndex = static_cast<int32_t>(it - m_fonts.begin());
+            m_qfont = it->qfont;
+        } else {
+            constexpr size_t kFonts = 64;
+            if (m_fonts.size() >= kFonts) {
+                // Indexes are about to be reused: what was kept by them goes.
+                m_fonts.clear();
+                m_texts.Clear();
+                m_metrics.Clear();
+                m_pixels.Clear();
+            }
+            m_qfont = ToQFont(font);
+            m_fontIndex = static_cast<int32_t>(m_fonts.size());
+            m_fonts.push_back({font, m_qfont});
+        }
     }
     return std::exchange(m_font, font);
 }
@@ -109,6 +136,12 @@ void CCanvasQt::MoveTo(int32_t x, int32_t y) {
 }
 
 void CCanvasQt::LineTo(int32_t x, int32_t y) {
+    // A wide pen reaches at most its width beyond the end points.
+    const int32_t reach = m_pen.style == CanvasPen::kDot ? 0 : std::max(m_pen.width, 1) - 1;
+    Drawn(std::min(m_x, x) - reach,
+          std::min(m_y, y) - reach,
+          std::max(m_x, x) + reach + 1,
+          std::max(m_y, y) + reach + 1);
     if (m_pen.width <= 1 || m_pen.style == CanvasPen::kDot) {
         PlotLine1(m_x, m_y, x, y);
     } else {
@@ -260,8 +293,14 @@ void CCanvasQt::PlotLine1(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
             return;
         }
         const int32_t from = y0 < y1 ? y0 : y1 + 1;
-        const int32_t to = y0 < y1 ? y1 : y0 + 1; // exclusive
-        for (int32_t y = std::max(from, 0); y < std::min(to, h); ++y) {
+        const int32_t to = std::min(y0 < y1 ? y1 : y0 + 1, h); // exclusive
+        // Rows are further apart than a memory page, so the processor does
+        // not fetch the next ones on its own: ask for them a few rows ahead.
+        constexpr int32_t kAhead = 8;
+        for (int32_t y = std::max(from, 0); y < to; ++y) {
+            if (y + kAhead < to) {
+                __builtin_prefetch(row(y + kAhead) + x0, 1);
+            }
             row(y)[x0] = on;
         }
         return;
@@ -300,6 +339,12 @@ void CCanvasQt::Rectangle(int32_t left, int32_t top, int32_t right, int32_t bott
         return;
     }
     FillRect(left, top, right, bottom, kWhite);
+    // The outline's four sides (not the interior, which a chart draws in).
+    const int32_t reach = m_pen.style == CanvasPen::kDot ? 0 : std::max(m_pen.width, 1);
+    Drawn(left - reach, top - reach, right + reach, top + 1 + reach);
+    Drawn(left - reach, bottom - 1 - reach, right + reach, bottom + reach);
+    Drawn(left - reach, top - reach, left + 1 + reach, bottom + reach);
+    Drawn(right - 1 - reach, top - reach, right + reach, bottom + reach);
     if (m_pen.width <= 1 || m_pen.style == CanvasPen::kDot) {
         // The outline on the outermost pixels of the rectangle, clockwise
         // from the top-left corner, each corner drawn once.
@@ -324,34 +369,218 @@ void CCanvasQt::Rectangle(int32_t left, int32_t top, int32_t right, int32_t bott
     painter.drawRect(QRect(left, top, right - left - 1, bottom - top - 1));
 }
 
-void CCanvasQt::FillRect(
-    int32_t left, int32_t top, int32_t right, int32_t bottom, CanvasColor color) {
+bool CCanvasQt::ClipToSurface(int32_t& left, int32_t& top, int32_t& right, int32_t& bottom) const {
     left = std::max(left, 0);
     top = std::max(top, 0);
     right = std::min(right, m_image.width());
     bottom = std::min(bottom, m_image.height());
-    if (right <= left || bottom <= top) {
+    return left < right && top < bottom;
+}
+
+void CCanvasQt::FillRect(
+    int32_t left, int32_t top, int32_t right, int32_t bottom, CanvasColor color) {
+    if (!ClipToSurface(left, top, right, bottom)) {
         return;
     }
-    EndPainter();
-    if (left == 0 && top == 0 && right == m_image.width() && bottom == m_image.height() &&
-        !m_image.isDetached()) {
-        // The whole picture is painted over while a host still shows the
-        // last one: a new image, rather than a copy of the old that is
-        // overwritten at once.
-        m_image = QImage(m_image.width(), m_image.height(), m_image.format());
-    }
-    // The first row pixel by pixel, the others copied from it (a block copy
-    // is much faster than a loop of stores).
     const QRgb rgb = ToQRgb(color);
+    const bool whole =
+        left == 0 && top == 0 && right == m_image.width() && bottom == m_image.height();
+    if (!whole && StillFilled({left, top, right, bottom}, rgb)) {
+        return; // no pixel would change
+    }
+    EndPainter();
+    if (whole) {
+        FillWhole(rgb);
+        return;
+    }
+    Drawn(left, top, right, bottom);
     uchar* bits = m_image.bits();
     const qsizetype stride = m_image.bytesPerLine();
+    // The first row pixel by pixel, the others copied from it (a block copy
+    // is much faster than a loop of stores).
     QRgb* first = reinterpret_cast<QRgb*>(bits + top * stride) + left;
     std::fill(first, first + (right - left), rgb);
     const size_t bytes = static_cast<size_t>(right - left) * sizeof(QRgb);
     for (int32_t y = top + 1; y < bottom; ++y) {
         std::memcpy(reinterpret_cast<QRgb*>(bits + y * stride) + left, first, bytes);
     }
+}
+
+void CCanvasQt::FillWhole(QRgb rgb) {
+    // What the image about to be filled holds.
+    Marks before;
+    if (!m_image.isDetached()) {
+        // A host still shows the last picture: drawn into the one it showed
+        // before if it let go of that, else a new image; never a copy of
+        // the old that is overwritten at once. The shown one is kept for
+        // the next time.
+        QImage shown = std::move(m_image);
+        Marks shownMarks = std::move(m_marks);
+        if (m_spare.isDetached() && m_spare.size() == shown.size() &&
+            m_spare.format() == shown.format()) {
+            m_image = std::move(m_spare);
+            before = std::move(m_spareMarks);
+        } else {
+            m_image = QImage(shown.width(), shown.height(), shown.format());
+        }
+        m_spare = std::move(shown);
+        m_spareMarks = std::move(shownMarks);
+    } else {
+        before = std::move(m_marks);
+    }
+    const int32_t width = m_image.width();
+    const int32_t height = m_image.height();
+    const size_t tiles = static_cast<size_t>(m_tilesX) * (((height - 1) >> kTileShift) + 1);
+    m_marks.filled = m_caching;
+    m_marks.color = rgb;
+    m_marks.tiles.assign(m_caching ? tiles : 0, 0);
+
+    uchar* const bits = m_image.bits();
+    const qsizetype stride = m_image.bytesPerLine();
+    // The same fill with drawing on top: only what was drawn on, while that
+    // is a small part (short runs cost more per pixel than one big fill).
+    const bool sameFill =
+        m_caching && before.filled && before.color == rgb && before.tiles.size() == tiles;
+    if (sameFill &&
+        4 * static_cast<size_t>(std::count(before.tiles.begin(), before.tiles.end(), uint8_t{1})) <=
+            tiles) {
+        const int32_t tile = 1 << kTileShift;
+        for (int32_t ty = 0; static_cast<size_t>(ty) * m_tilesX < tiles; ++ty) {
+            const uint8_t* row = before.tiles.data() + static_cast<size_t>(ty) * m_tilesX;
+            for (int32_t tx = 0; tx < m_tilesX; ++tx) {
+                if (row[tx] == 0) {
+                    continue;
+                }
+                int32_t end = tx;
+                while (end < m_tilesX && row[end] != 0) {
+                    ++end;
+                }
+                const int32_t x0 = tx * tile;
+                const int32_t x1 = std::min(end * tile, width);
+                for (int32_t y = ty * tile; y < std::min((ty + 1) * tile, height); ++y) {
+                    QRgb* line = reinterpret_cast<QRgb*>(bits + y * stride);
+                    std::fill(line + x0, line + x1, rgb);
+                }
+                tx = end;
+            }
+        }
+        return;
+    }
+    const bool oneByte = (rgb & 0xFF) == ((rgb >> 8) & 0xFF) &&
+                         (rgb & 0xFF) == ((rgb >> 16) & 0xFF) && (rgb & 0xFF) == (rgb >> 24);
+    if (oneByte && stride == width * static_cast<qsizetype>(sizeof(QRgb))) {
+        // White, the usual colour, is one byte repeated: one block.
+        std::memset(bits, static_cast<int>(rgb & 0xFF), static_cast<size_t>(stride) * height);
+        return;
+    }
+    // The first row pixel by pixel, the others copied from it (a block copy
+    // is much faster than a loop of stores).
+    QRgb* first = reinterpret_cast<QRgb*>(bits);
+    std::fill(first, first + width, rgb);
+    for (int32_t y = 1; y < height; ++y) {
+        std::memcpy(bits + y * stride, first, static_cast<size_t>(width) * sizeof(QRgb));
+    }
+}
+
+QRegion CCanvasQt::ChangedFrom(const QImage& before) const {
+    const int32_t width = m_image.width();
+    const int32_t height = m_image.height();
+    const QRegion all(0, 0, width, height);
+    if (!m_caching || !m_marks.filled || !m_spareMarks.filled ||
+        m_marks.color != m_spareMarks.color || m_spare.isNull() ||
+        before.cacheKey() != m_spare.cacheKey() ||
+        m_marks.tiles.size() != m_spareMarks.tiles.size()) {
+        return all;
+    }
+    // Both are the same fill but where either was drawn on; when that is
+    // most of it, all of it (as cheap to paint, cheaper to work out).
+    size_t marked = 0;
+    for (size_t i = 0; i < m_marks.tiles.size(); ++i) {
+        marked += (m_marks.tiles[i] | m_spareMarks.tiles[i]) != 0 ? 1 : 0;
+    }
+    if (2 * marked > m_marks.tiles.size()) {
+        return all;
+    }
+    // Bands of tile rows with the same runs of marked tiles; runs closer than a few tiles
+    // are joined (fewer rectangles to paint, a few more pixels).
+    const int32_t tile = 1 << kTileShift;
+    constexpr int32_t kJoin = 4;
+    std::vector<QRect> rects;
+    std::vector<std::pair<int32_t, int32_t>> runs;
+    std::vector<std::pair<int32_t, int32_t>> bandRuns;
+    size_t bandFirst = 0;
+    const size_t rows = m_marks.tiles.size() / static_cast<size_t>(m_tilesX);
+    for (size_t ty = 0; ty <= rows; ++ty) {
+        runs.clear();
+        if (ty < rows) {
+            const uint8_t* a = m_marks.tiles.data() + ty * m_tilesX;
+            const uint8_t* b = m_spareMarks.tiles.data() + ty * m_tilesX;
+            for (int32_t tx = 0; tx < m_tilesX; ++tx) {
+                if ((a[tx] | b[tx]) == 0) {
+                    continue;
+                }
+                int32_t end = tx + 1;
+                while (end < m_tilesX && (a[end] | b[end]) != 0) {
+                    ++end;
+                }
+                if (!runs.empty() && tx - runs.back().second <= kJoin) {
+                    runs.back().second = end;
+                } else {
+                    runs.emplace_back(tx, end);
+                }
+                tx = end;
+            }
+        }
+        if (ty == rows || runs != bandRuns) {
+            const int32_t top = static_cast<int32_t>(bandFirst) * tile;
+            const int32_t bottom = std::min(static_cast<int32_t>(ty) * tile, height);
+            for (const auto& [from, to] : bandRuns) {
+                rects.emplace_back(QPoint(from * tile, top),
+                                   QPoint(std::min(to * tile, width) - 1, bottom - 1));
+            }
+            bandRuns = runs;
+            bandFirst = ty;
+        }
+    }
+    QRegion changed;
+    changed.setRects(rects.data(), static_cast<int>(rects.size()));
+    return changed;
+}
+
+void CCanvasQt::Drawn(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    if (!m_marks.filled) {
+        return;
+    }
+    if (!ClipToSurface(left, top, right, bottom)) {
+        return;
+    }
+    const int32_t first = left >> kTileShift;
+    const int32_t count = ((right - 1) >> kTileShift) - first + 1;
+    for (int32_t ty = top >> kTileShift; ty <= (bottom - 1) >> kTileShift; ++ty) {
+        uint8_t* row = m_marks.tiles.data() + static_cast<size_t>(ty) * m_tilesX + first;
+        if (count <= 8) { // a curve's segment: cheaper than a call
+            for (int32_t i = 0; i < count; ++i) {
+                row[i] = 1;
+            }
+        } else {
+            std::memset(row, 1, static_cast<size_t>(count));
+        }
+    }
+}
+
+bool CCanvasQt::StillFilled(const CanvasRect& r, QRgb rgb) const {
+    if (!m_marks.filled || rgb != m_marks.color) {
+        return false;
+    }
+    const int32_t first = r.left >> kTileShift;
+    const size_t count = static_cast<size_t>(((r.right - 1) >> kTileShift) - first + 1);
+    for (int32_t ty = r.top >> kTileShift; ty <= (r.bottom - 1) >> kTileShift; ++ty) {
+        const uint8_t* row = m_marks.tiles.data() + static_cast<size_t>(ty) * m_tilesX + first;
+        if (std::memchr(row, 1, count) != nullptr) {
+            return false;
+        }
+    }
+    return true;
 }
 
 CanvasColor CCanvasQt::SetTextColor(CanvasColor color) {
@@ -362,36 +591,214 @@ bool CCanvasQt::SetTransparentText(bool transparent) {
     return std::exchange(m_transparent, transparent);
 }
 
+std::string CCanvasQt::TextKey(std::string_view text, bool withPlace, int32_t x, int32_t y) const {
+    std::string key;
+    key.reserve(text.size() + 3 * sizeof(int32_t));
+    const auto append = [&key](int32_t v) {
+        key.append(reinterpret_cast<const char*>(&v), sizeof v);
+    };
+    append(m_fontIndex);
+    if (withPlace) {
+        append(x);
+        append(y);
+    }
+    key.append(text);
+    return key;
+}
+
+const QStaticText& CCanvasQt::LaidOut(std::string_view text) {
+    // A chart draws the same labels at every redraw: their layout is kept
+    // (the same pixels as laying the text out again, without shaping it).
+    const std::string key = TextKey(text, false);
+    if (m_caching) {
+        if (std::unique_ptr<QStaticText>* kept = m_texts.Find(key)) {
+            return **kept;
+        }
+    }
+    auto laidOut = std::make_unique<QStaticText>(
+        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    laidOut->setTextFormat(Qt::PlainText);
+    laidOut->setPerformanceHint(QStaticText::AggressiveCaching);
+    laidOut->prepare(QTransform(), m_qfont);
+    return *m_texts.Insert(key, std::move(laidOut));
+}
+
+void CCanvasQt::DrawText(
+    QPainter& painter, int32_t x, int32_t y, std::string_view text, QColor color) {
+    painter.setFont(m_qfont);
+    painter.setPen(color);
+    painter.drawStaticText(QPointF(x, y), LaidOut(text));
+}
+
+std::optional<std::vector<CCanvasQt::Run>>
+CCanvasQt::TakeText(int32_t x, int32_t y, std::string_view text, const TextMetrics& metrics) {
+    const int32_t width = m_image.width();
+    const int32_t height = m_image.height();
+    if (m_scratch.size() != m_image.size()) {
+        // Zeroed memory that the system hands out page by page: only the
+        // rows texts are taken on ever take room (8 MB at 1920 x 1080
+        // otherwise, for each chart).
+        const qsizetype stride = static_cast<qsizetype>(width) * sizeof(QRgb);
+        void* memory = std::calloc(static_cast<size_t>(stride) * height, 1);
+        if (memory == nullptr) {
+            return std::nullopt;
+        }
+        m_scratch = QImage(
+            static_cast<uchar*>(memory),
+            width,
+            height,
+            stride,
+            QImage::Format_RGB32,
+            [](void* p) { std::free(p); },
+            memory);
+    }
+    {
+        QPainter painter(&m_scratch);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setRenderHint(QPainter::TextAntialiasing, false);
+        DrawText(painter, x, y, text, Qt::white);
+    }
+    // Lit pixels are the pen's white, all else black. They lie within the
+    // glyphs' ink rectangle; it is looked around further while lit pixels
+    // reach the edge of where it looked.
+    uchar* const bits = m_scratch.bits();
+    const qsizetype stride = m_scratch.bytesPerLine();
+    const auto line = [&](int32_t py) { return reinterpret_cast<QRgb*>(bits + py * stride); };
+    constexpr QRgb kColour = 0x00FFFFFF; // the alpha byte of RGB32 pixels is always set
+    const auto lit = [](QRgb v) { return (v & kColour) != 0; };
+    QRect area = metrics.ink.translated(x, y);
+    int32_t l = 0;
+    int32_t t = 0;
+    int32_t r = 0;
+    int32_t b = 0;
+    for (int32_t grow = 1;; grow *= 2) {
+        l = std::max(area.left() - grow, 0);
+        t = std::max(area.top() - grow, 0);
+        r = std::min(area.right() + 1 + grow, width); // exclusive
+        b = std::min(area.bottom() + 1 + grow, height);
+        if (l >= r || t >= b) {
+            return std::vector<Run>{}; // wholly off the surface: nothing was lit
+        }
+        bool edge = false;
+        for (int32_t py : {t, b - 1}) {
+            if ((py == t && t > 0) || (py == b - 1 && b < height)) {
+                const QRgb* p = line(py);
+                edge = edge || std::any_of(p + l, p + r, lit);
+            }
+        }
+        for (int32_t py = t; py < b && !edge; ++py) {
+            edge = (l > 0 && lit(line(py)[l])) || (r < width && lit(line(py)[r - 1]));
+        }
+        if (!edge || (l == 0 && t == 0 && r == width && b == height)) {
+            break;
+        }
+        area = QRect(QPoint(l, t), QPoint(r - 1, b - 1));
+    }
+    std::vector<Run> runs;
+    for (int32_t py = t; py < b; ++py) {
+        QRgb* p = line(py);
+        QRgb any = 0;
+        for (int32_t px = l; px < r; ++px) {
+            any |= p[px];
+        }
+        if (!lit(any)) {
+            continue;
+        }
+        for (int32_t px = l; px < r; ++px) {
+            if (!lit(p[px])) {
+                continue;
+            }
+            int32_t end = px;
+            while (end < r && lit(p[end])) {
+                ++end;
+            }
+            runs.push_back({py, px, end});
+            std::fill(p + px, p + end, qRgb(0, 0, 0)); // black again for the next one
+            px = end;
+        }
+    }
+    return runs;
+}
+
 void CCanvasQt::TextOut(int32_t x, int32_t y, std::string_view text) {
     if (text.empty()) {
         return;
     }
-    const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    const TextMetrics metrics = Metrics(text);
+    const CanvasSize extent = metrics.extent;
     if (!m_transparent) {
-        const CanvasSize extent = TextExtent(text);
         FillRect(x, y, x + extent.width, y + extent.height, kWhite);
     }
-    QPainter& painter = Painter();
-    painter.setFont(m_qfont);
-    painter.setPen(ToQColor(m_textColor));
-    // A chart draws the same labels at every redraw: their layout is kept
-    // (the same pixels as laying the text out again, without shaping it).
-    const QString key = m_qfont.key() + QChar(0) + s;
-    QStaticText* laidOut = m_texts.object(key);
-    if (laidOut == nullptr) {
-        laidOut = new QStaticText(s);
-        laidOut->setTextFormat(Qt::PlainText);
-        laidOut->setPerformanceHint(QStaticText::AggressiveCaching);
-        laidOut->prepare(QTransform(), m_qfont);
-        m_texts.insert(key, laidOut);
+    if (m_caching && DrawKept(x, y, text, metrics)) {
+        return;
     }
-    painter.drawStaticText(QPointF(x, y), *laidOut);
+    const QRect ink = metrics.ink.translated(x, y);
+    Drawn(ink.left(), ink.top(), ink.right() + 1, ink.bottom() + 1);
+    DrawText(Painter(), x, y, text, ToQColor(m_textColor));
+}
+
+bool CCanvasQt::DrawKept(int32_t x, int32_t y, std::string_view text, const TextMetrics& metrics) {
+    const std::string key = TextKey(text, true, x, y);
+    TextPixels* kept = m_pixels.Find(key);
+    if (kept == nullptr) {
+        // Seen once: a readout whose value changes at every redraw would
+        // not pay for taking its pixels.
+        (void)m_pixels.Insert(key, TextPixels{});
+        return false;
+    }
+    if (!kept->taken) {
+        std::optional<std::vector<Run>> runs = TakeText(x, y, text, metrics);
+        if (!runs) {
+            return false; // no room for the scratch surface: drawn as it comes
+        }
+        kept->runs = std::move(*runs); // TakeText leaves m_pixels alone
+        kept->taken = true;
+        CanvasRect& b = kept->bounds;
+        constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+        constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+        b = {kMax, kMax, kMin, kMin};
+        for (const Run& run : kept->runs) {
+            b = {std::min(b.left, run.x0),
+                 std::min(b.top, run.y),
+                 std::max(b.right, run.x1),
+                 std::max(b.bottom, run.y + 1)};
+        }
+    }
+    Drawn(kept->bounds.left, kept->bounds.top, kept->bounds.right, kept->bounds.bottom);
+    EndPainter();
+    const QRgb rgb = ToQRgb(m_textColor);
+    uchar* const bits = m_image.bits();
+    const qsizetype stride = m_image.bytesPerLine();
+    for (const Run& run : kept->runs) {
+        QRgb* line = reinterpret_cast<QRgb*>(bits + run.y * stride);
+        std::fill(line + run.x0, line + run.x1, rgb);
+    }
+    return true;
+}
+
+const CCanvasQt::TextMetrics& CCanvasQt::Metrics(std::string_view text) const {
+    const std::string key = TextKey(text, false);
+    if (m_caching) {
+        if (const TextMetrics* kept = m_metrics.Find(key)) {
+            return *kept;
+        }
+    }
+    const QFontMetrics metrics(m_qfont);
+    const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    TextMetrics m;
+    m.extent = {metrics.horizontalAdvance(s), metrics.ascent() + metrics.descent()};
+    // The glyphs' bounding boxes from the baseline, widened by a margin
+    // for rounding and hinting: nothing is drawn beyond it.
+    const int32_t margin = 2 + m.extent.height / 8;
+    m.ink = metrics.boundingRect(s)
+                .translated(0, metrics.ascent())
+                .united(QRect(0, 0, std::max(m.extent.width, 1), std::max(m.extent.height, 1)))
+                .adjusted(-margin, -margin, margin, margin);
+    return m_metrics.Insert(key, m);
 }
 
 CanvasSize CCanvasQt::TextExtent(std::string_view text) const {
-    const QFontMetrics metrics(m_qfont);
-    const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    return {metrics.horizontalAdvance(s), metrics.ascent() + metrics.descent()};
+    return Metrics(text).extent;
 }
 
 std::unique_ptr<ICanvas> CCanvasQt::CreateCompatible(int32_t width, int32_t height) const {
@@ -406,6 +813,7 @@ void CCanvasQt::AlphaBlend(int32_t dx,
                            int32_t width,
                            int32_t height,
                            uint8_t alpha) {
+    Drawn(dx, dy, dx + width, dy + height);
     EndPainter();
     const auto* qt = dynamic_cast<const CCanvasQt*>(&source);
     if (qt != nullptr) {

@@ -2,10 +2,8 @@
 
 #include "charts/qt/CCanvasQt.h"
 
+#include <QPaintEvent>
 #include <QPainter>
-
-#include <algorithm>
-#include <cstring>
 
 CCanvasWidget::CCanvasWidget(QWidget* parent)
     : QWidget(parent) {
@@ -32,23 +30,30 @@ std::unique_ptr<ICanvas> CCanvasWidget::CreateSurface(int32_t width, int32_t hei
 
 void CCanvasWidget::BlockCopy(const ICanvas& surface) {
     if (const auto* qt = dynamic_cast<const CCanvasQt*>(&surface)) {
-        // Copied into the control's own image: sharing the surface's would
-        // make its next redraw copy it first (and allocate a new one) only
-        // to paint over it.
+        // The surface's image is kept, not copied: the canvas draws its
+        // next picture into another one (see CCanvasQt), and a copy of the
+        // same picture again changes nothing on screen.
         const QImage& image = qt->Image();
-        if (m_shown.size() != image.size() || m_shown.format() != image.format()) {
-            m_shown = QImage(image.size(), image.format());
+        if (!m_shown.isNull() && image.cacheKey() == m_shown.cacheKey()) {
+            return;
         }
-        const qsizetype bytes = std::min(m_shown.sizeInBytes(), image.sizeInBytes());
-        std::memcpy(m_shown.bits(), image.constBits(), static_cast<size_t>(bytes));
-    } else {
-        const CanvasSize size = surface.Size();
-        m_shown = QImage(size.width, size.height, QImage::Format_RGB32);
-        for (int32_t y = 0; y < size.height; ++y) {
-            for (int32_t x = 0; x < size.width; ++x) {
-                const CanvasColor c = surface.PixelAt(x, y);
-                m_shown.setPixel(x, y, qRgb(RedOf(c), GreenOf(c), BlueOf(c)));
-            }
+        // Only where the new picture may differ from the one on screen.
+        const QRegion changed = m_shown.isNull() || m_shown.size() != image.size()
+                                    ? QRegion(0, 0, image.width(), image.height())
+                                    : qt->ChangedFrom(m_shown);
+        m_shown = image;
+        m_copied = true;
+        if (!m_inPaint) {
+            update(changed);
+        }
+        return;
+    }
+    const CanvasSize size = surface.Size();
+    m_shown = QImage(size.width, size.height, QImage::Format_RGB32);
+    for (int32_t y = 0; y < size.height; ++y) {
+        for (int32_t x = 0; x < size.width; ++x) {
+            const CanvasColor c = surface.PixelAt(x, y);
+            m_shown.setPixel(x, y, qRgb(RedOf(c), GreenOf(c), BlueOf(c)));
         }
     }
     m_copied = true;
@@ -57,7 +62,7 @@ void CCanvasWidget::BlockCopy(const ICanvas& surface) {
     }
 }
 
-void CCanvasWidget::paintEvent(QPaintEvent*) {
+void CCanvasWidget::paintEvent(QPaintEvent* event) {
     if (!m_copied && m_onPaint) {
         m_inPaint = true;
         m_onPaint();
@@ -69,5 +74,9 @@ void CCanvasWidget::paintEvent(QPaintEvent*) {
         painter.fillRect(rect(), Qt::white);
         return;
     }
-    painter.drawImage(0, 0, m_shown);
+    // Only what Qt asks for: what changed, or what a window moved away
+    // from uncovers.
+    for (const QRect& area : event->region()) {
+        painter.drawImage(area.topLeft(), m_shown, area);
+    }
 }

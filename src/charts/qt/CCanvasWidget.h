@@ -7,8 +7,9 @@
 
 #include <functional>
 
-// The control a chart is shown in. BlockCopy keeps the finished surface and
-// shows it whole; a paint of the control that no copy preceded asks the
+// The control a chart is shown in. BlockCopy keeps the finished surface's
+// image (shared, not copied; the same picture copied again repaints
+// nothing) and shows it whole; a paint of the control that no copy preceded asks the
 // chart to present itself first (onPaint), as a paint message would.
 //
 // Thread safety: user-interface thread only.
